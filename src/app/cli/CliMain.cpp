@@ -1,0 +1,85 @@
+// tessaly-cli: logs in with the engine of the desktop program, runs the given commands, and
+// disconnects once the engine is idle. Every log line goes to standard error.
+#include "app/cli/CliOptions.h"
+#include "app/cli/TerminalView.h"
+#include "session/SessionEngine.h"
+#include "settings/ConfigLocation.h"
+#include "settings/SettingsStore.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+
+using namespace tessaly;
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitCommandFailed = 1;
+constexpr int kExitNotLoggedIn = 2;
+constexpr int kExitUsage = 64;
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const CliParseResult parsed = ParseCliArguments(QCoreApplication::arguments());
+    if (!parsed.options) {
+        std::fprintf(stderr, "tessaly-cli: %s\n%s", qPrintable(parsed.error), CliUsage());
+        return kExitUsage;
+    }
+    const CliOptions& options = *parsed.options;
+    const QString directory = options.configDir.isEmpty() ? ConfigDirectory() : options.configDir;
+    SettingsStore settings(directory + u'/' + QString::fromUtf16(kSettingsFileName));
+
+    SessionEngine::StartRequest request;
+    request.host = options.host;
+    request.port = options.port;
+    if (options.user) {
+        request.userName = *options.user;
+        request.password = options.password.value_or(QByteArray());
+    } else {
+        request.userName = "anonymous";
+        request.password = options.password.value_or(
+            settings
+                .GetString(u"General", u"AnommousEmail", QString::fromLatin1(FtpSession::kPlaceholderEmail))
+                .toUtf8());
+    }
+
+    TerminalView view;
+    SessionEngine engine(view, settings);
+    bool commandsSent = options.commandLines.isEmpty();
+    bool disconnecting = false;
+    // The engine calls its view from inside its own handlers; what the front end does in answer
+    // runs on the next turn of the loop.
+    view.onIdle = [&] {
+        QTimer::singleShot(0, &app, [&] {
+            if (!commandsSent && engine.IsIdle()) {
+                commandsSent = true;
+                if (engine.SendCommands(options.commandLines)) {
+                    return;
+                }
+            }
+            if (engine.IsIdle() && !disconnecting) {
+                disconnecting = true;
+                engine.Disconnect();
+            }
+        });
+    };
+    view.onClosed = [&] {
+        QTimer::singleShot(0, &app, [&] {
+            if (!view.loggedIn()) {
+                app.exit(kExitNotLoggedIn);
+            } else if (!disconnecting || view.reportedFailures() || !commandsSent) {
+                app.exit(kExitCommandFailed);
+            } else {
+                app.exit(kExitOk);
+            }
+        });
+    };
+    engine.StartSession(request);
+    if (!engine.Session()) {
+        return kExitNotLoggedIn; // "RetryNumber" 0: no attempt is made
+    }
+    return QCoreApplication::exec();
+}

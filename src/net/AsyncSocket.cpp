@@ -1,0 +1,449 @@
+#include "net/AsyncSocket.h"
+
+#include <QHostInfo>
+#include <QObject>
+#include <QSocketNotifier>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tessaly {
+
+namespace {
+
+// Reported to OnHostResolved when a name could not be resolved to an IPv4 address.
+constexpr int kLookupFailed = ENXIO;
+
+bool SetNonBlocking(int fd) {
+    const int flags = ::fcntl(fd, F_GETFL, 0);
+    return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+} // namespace
+
+// What a socket needs from the event loop while it is open: its three notifiers, the context that
+// queued events and lookups are bound to (destroying it cancels both), and the lookup and arming
+// state. It exists from Open/AttachHandle until CloseSocket or a close event.
+class AsyncSocket::Notifier {
+public:
+    Notifier(AsyncSocket& owner, int fd)
+        : read(fd, QSocketNotifier::Read), write(fd, QSocketNotifier::Write),
+          urgent(fd, QSocketNotifier::Exception) {
+        read.setEnabled(false);
+        write.setEnabled(false);
+        urgent.setEnabled(false);
+        QObject::connect(&read, &QSocketNotifier::activated, &context, [&owner] { owner.OnReadReady(); });
+        QObject::connect(&write, &QSocketNotifier::activated, &context, [&owner] { owner.OnWriteReady(); });
+        QObject::connect(&urgent, &QSocketNotifier::activated, &context, [&owner] { owner.OnUrgentReady(); });
+    }
+    ~Notifier() { CancelLookup(); }
+
+    void CancelLookup() {
+        if (lookupId != 0) {
+            QHostInfo::abortHostLookup(lookupId);
+        }
+        lookupId = 0;
+        lookupPending = false;
+    }
+
+    QObject context;
+    QSocketNotifier read;
+    QSocketNotifier write;
+    QSocketNotifier urgent;
+    unsigned mask = 0;
+    bool connecting = false; // a connect is under way; the write notifier waits for its end
+    bool connected = false;  // readiness of data is watched only on a connected socket
+    bool readArmed = true;   // cleared after OnReadable until the owner reads again
+    bool writeOwed = false;  // a write would have blocked; OnWritable is owed when room comes
+    bool urgentArmed = true; // cleared after OnUrgentData until the events are selected again
+    bool lookupPending = false;
+    int lookupId = 0;
+};
+
+AsyncSocket::AsyncSocket() {
+    remote_.sin_family = AF_INET;
+    remote_.sin_addr.s_addr = INADDR_NONE;
+}
+
+AsyncSocket::~AsyncSocket() {
+    alive_.reset();
+    DropNotifier();
+    CloseHandle();
+}
+
+bool AsyncSocket::Open(quint16 localPort, unsigned eventMask, const char* localAddress) {
+    if (handle_ >= 0) {
+        SetLastError(EISCONN);
+        return false;
+    }
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        SetLastError(errno);
+        return false;
+    }
+    handle_ = fd;
+    notifier_ = std::make_unique<Notifier>(*this, fd);
+    if (!SelectEvents(eventMask) || !BindLocal(localPort, localAddress)) {
+        const int saved = lastError_;
+        CloseSocket();
+        SetLastError(saved);
+        return false;
+    }
+    return true;
+}
+
+bool AsyncSocket::AttachHandle(int handle, unsigned eventMask) {
+    if (handle_ >= 0 || handle < 0) {
+        if (handle >= 0) {
+            ::close(handle);
+        }
+        SetLastError(EINVAL);
+        return false;
+    }
+    handle_ = handle;
+    if (!SetNonBlocking(handle)) {
+        SetLastError(errno);
+        CloseSocket();
+        return false;
+    }
+    notifier_ = std::make_unique<Notifier>(*this, handle);
+    notifier_->connected = true;
+    if (!SelectEvents(eventMask)) {
+        return false;
+    }
+    // An accepted connection is writable at once, as after a completed connect.
+    if (eventMask & kEventWrite) {
+        PostEvent(kEventWrite, 0);
+    }
+    return true;
+}
+
+bool AsyncSocket::BindLocal(quint16 localPort, const char* localAddress) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(localPort);
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (localAddress != nullptr && ::inet_pton(AF_INET, localAddress, &local.sin_addr) != 1) {
+        SetLastError(EINVAL);
+        return false;
+    }
+    if (::bind(handle_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        SetLastError(errno);
+        return false;
+    }
+    return true;
+}
+
+bool AsyncSocket::SelectEvents(unsigned eventMask) {
+    if (!notifier_) {
+        SetLastError(handle_ >= 0 ? EINVAL : EBADF);
+        return false;
+    }
+    notifier_->mask = eventMask;
+    notifier_->readArmed = true;
+    notifier_->urgentArmed = true;
+    UpdateNotifiers();
+    return true;
+}
+
+void AsyncSocket::UpdateNotifiers() {
+    Notifier& n = *notifier_;
+    const bool watchInput = n.connected && (n.mask & (kEventRead | kEventClose)) != 0;
+    n.read.setEnabled(watchInput && n.readArmed);
+    n.write.setEnabled(n.connecting || (n.connected && n.writeOwed && (n.mask & kEventWrite)));
+    n.urgent.setEnabled(n.connected && (n.mask & kEventUrgent) && n.urgentArmed);
+}
+
+int AsyncSocket::ConnectToAddress(const sockaddr_in& address) {
+    if (handle_ < 0 || !notifier_) {
+        SetLastError(EBADF);
+        return -1;
+    }
+    remote_ = address;
+    if (::connect(handle_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        notifier_->connected = true;
+        UpdateNotifiers();
+        PostEvent(kEventConnect, 0);
+        PostEvent(kEventWrite, 0);
+        return 0;
+    }
+    const int error = errno;
+    if (error == EINPROGRESS) {
+        notifier_->connecting = true;
+        UpdateNotifiers();
+        SetLastError(EWOULDBLOCK);
+        return -1;
+    }
+    // The outcome is still reported through the loop, as for a connect that fails later.
+    SetLastError(error);
+    PostEvent(kEventConnect, error);
+    return -1;
+}
+
+int AsyncSocket::ConnectToHost(const QByteArray& hostName, quint16 port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = INADDR_NONE;
+    in_addr parsed{};
+    const bool dotted =
+        !hostName.isEmpty() && !hostName.contains('\0') && ::inet_aton(hostName.constData(), &parsed) != 0;
+    if (dotted) {
+        address.sin_addr = parsed;
+    }
+    remote_ = address;
+    if (notifier_) {
+        notifier_->CancelLookup();
+    }
+    if (!dotted) {
+        return StartLookup(hostName);
+    }
+    return ConnectToAddress(address);
+}
+
+int AsyncSocket::StartLookup(const QByteArray& hostName) {
+    if (!notifier_) {
+        SetLastError(EBADF);
+        return -1;
+    }
+    notifier_->CancelLookup();
+    notifier_->lookupPending = true;
+    // The id is known only once lookupHost returns; results are matched against it.
+    auto handler = [this](const QHostInfo& info) {
+        quint32 address = INADDR_NONE;
+        bool ok = false;
+        if (info.error() == QHostInfo::NoError) {
+            for (const QHostAddress& candidate : info.addresses()) {
+                bool isV4 = false;
+                const quint32 v4 = candidate.toIPv4Address(&isV4);
+                if (isV4 && candidate.protocol() == QAbstractSocket::IPv4Protocol) {
+                    address = htonl(v4);
+                    ok = true;
+                    break;
+                }
+            }
+        }
+        DispatchLookup(info.lookupId(), ok, address);
+    };
+    notifier_->lookupId = QHostInfo::lookupHost(QString::fromUtf8(hostName), &notifier_->context, handler);
+    return 1;
+}
+
+void AsyncSocket::DispatchLookup(int lookupId, bool ok, quint32 addressNetworkOrder) {
+    if (!notifier_ || !notifier_->lookupPending || lookupId != notifier_->lookupId) {
+        return; // a cancelled or superseded lookup
+    }
+    notifier_->lookupId = 0;
+    notifier_->lookupPending = false;
+    int error = 0;
+    if (ok) {
+        remote_.sin_addr.s_addr = addressNetworkOrder;
+    } else {
+        error = kLookupFailed;
+        SetLastError(EINVAL);
+    }
+    OnHostResolved(error);
+}
+
+void AsyncSocket::PostEvent(SocketEvent event, int error) {
+    QMetaObject::invokeMethod(
+        &notifier_->context, [this, event, error] { Dispatch(event, error); }, Qt::QueuedConnection);
+}
+
+void AsyncSocket::Dispatch(SocketEvent event, int error) {
+    if (!notifier_) {
+        return;
+    }
+    const unsigned mask = notifier_->mask;
+    switch (event) {
+    case kEventConnect:
+        if (mask & kEventConnect) {
+            OnConnected(error);
+        }
+        break;
+    case kEventWrite:
+        if (mask & kEventWrite) {
+            OnWritable(error);
+        }
+        break;
+    case kEventRead:
+        if (mask & kEventRead) {
+            OnReadable(error);
+        }
+        break;
+    case kEventUrgent:
+        if (mask & kEventUrgent) {
+            OnUrgentData(error);
+        }
+        break;
+    case kEventAccept:
+        if (mask & kEventAccept) {
+            OnAcceptReady(error);
+        }
+        break;
+    case kEventClose:
+        if (error == ECONNABORTED) {
+            return;
+        }
+        if (mask & kEventClose) {
+            DropNotifier();
+            OnPeerClosed(error);
+        }
+        break;
+    }
+}
+
+void AsyncSocket::OnWriteReady() {
+    Notifier& n = *notifier_;
+    if (n.connecting) {
+        OnConnectCompleted();
+        return;
+    }
+    n.writeOwed = false;
+    UpdateNotifiers();
+    Dispatch(kEventWrite, 0);
+}
+
+void AsyncSocket::OnConnectCompleted() {
+    Notifier& n = *notifier_;
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(handle_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
+        error = errno;
+    }
+    n.connecting = false;
+    n.connected = error == 0;
+    UpdateNotifiers();
+    if (error != 0) {
+        SetLastError(error);
+    }
+    const std::weak_ptr<int> alive = alive_;
+    Dispatch(kEventConnect, error);
+    if (!alive.expired() && error == 0 && notifier_) {
+        PostEvent(kEventWrite, 0);
+    }
+}
+
+void AsyncSocket::OnReadReady() {
+    Notifier& n = *notifier_;
+    int pending = 0;
+    int error = 0;
+    if (::ioctl(handle_, FIONREAD, &pending) != 0) {
+        error = errno;
+        SetLastError(error);
+    }
+    if (pending > 0 || error != 0) {
+        // The next read event waits until the owner has read.
+        n.readArmed = false;
+        UpdateNotifiers();
+        Dispatch(kEventRead, error);
+        return;
+    }
+    // Readable with nothing to read: the peer has closed, or the connection broke.
+    char probe = 0;
+    const ssize_t peeked = ::recv(handle_, &probe, 1, MSG_PEEK);
+    if (peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        return;
+    }
+    if (peeked > 0) {
+        return; // data arrived after the query; the level-triggered notifier fires again
+    }
+    const int closeError = peeked == 0 ? 0 : errno;
+    n.readArmed = false;
+    UpdateNotifiers();
+    Dispatch(kEventClose, closeError);
+}
+
+void AsyncSocket::OnUrgentReady() {
+    notifier_->urgentArmed = false;
+    UpdateNotifiers();
+    Dispatch(kEventUrgent, 0);
+}
+
+qint64 AsyncSocket::Read(char* buffer, qint64 length) {
+    if (handle_ < 0) {
+        SetLastError(EBADF);
+        return -1;
+    }
+    const ssize_t got = ::recv(handle_, buffer, static_cast<size_t>(qMax<qint64>(length, 0)), 0);
+    const int error = errno;
+    if (notifier_ && !notifier_->readArmed) {
+        notifier_->readArmed = true;
+        UpdateNotifiers();
+    }
+    if (got < 0) {
+        SetLastError(error == EAGAIN ? EWOULDBLOCK : error);
+        return -1;
+    }
+    return got;
+}
+
+qint64 AsyncSocket::Write(const char* data, qint64 length) {
+    if (handle_ < 0) {
+        SetLastError(EBADF);
+        return -1;
+    }
+    const ssize_t sent = ::send(handle_, data, static_cast<size_t>(qMax<qint64>(length, 0)), MSG_NOSIGNAL);
+    if (sent < 0) {
+        const int error = errno;
+        SetLastError(error == EAGAIN ? EWOULDBLOCK : error);
+        if ((error == EAGAIN || error == EWOULDBLOCK) && notifier_) {
+            notifier_->writeOwed = true;
+            UpdateNotifiers();
+        }
+        return -1;
+    }
+    return sent;
+}
+
+bool AsyncSocket::LocalAddress(sockaddr_in& address) const {
+    socklen_t length = sizeof address;
+    if (::getsockname(handle_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        SetLastError(errno);
+        return false;
+    }
+    return true;
+}
+
+bool AsyncSocket::BytesAvailable(qint64& count) const {
+    int pending = 0;
+    if (::ioctl(handle_, FIONREAD, &pending) != 0) {
+        SetLastError(errno);
+        return false;
+    }
+    count = pending;
+    return true;
+}
+
+bool AsyncSocket::Shutdown(int how) {
+    if (::shutdown(handle_, how) != 0) {
+        SetLastError(errno);
+        return false;
+    }
+    return true;
+}
+
+void AsyncSocket::DropNotifier() {
+    // Destroying the notifiers from inside their own activation is safe in Qt; queued events and
+    // lookup results bound to the context die with it.
+    notifier_.reset();
+}
+
+void AsyncSocket::CloseHandle() {
+    if (handle_ >= 0) {
+        ::shutdown(handle_, SHUT_WR);
+        ::close(handle_);
+        handle_ = -1;
+    }
+}
+
+void AsyncSocket::CloseSocket() {
+    DropNotifier();
+    CloseHandle();
+}
+
+} // namespace tessaly

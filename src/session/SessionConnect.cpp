@@ -1,0 +1,251 @@
+// Opening the control connection of a session: the attempt, its outcomes, retries and the connect
+// time-out.
+#include "session/SessionEngine.h"
+#include "session/TextFormat.h"
+
+namespace tessaly {
+
+namespace {
+
+constexpr unsigned kControlEvents = 63;
+
+// Settings integers that must fit a port.
+quint16 PortOf(int value) {
+    return static_cast<quint16>(value >= 0 && value <= 65535 ? value : 0);
+}
+
+} // namespace
+
+const SessionEngine::RetryTexts SessionEngine::kLookupRetry = {
+    "Cannot resolve target host name, process next attemption...",
+    "Waitting %d seconds to try again...",
+    "Cannot resolve hostname, disconnect.",
+};
+
+const SessionEngine::RetryTexts SessionEngine::kConnectRetry = {
+    "Cannot connect target, processing next attemption...",
+    "Waiting %d seconds for try again...",
+    "Connect target failed, disconnect.",
+};
+
+void SessionEngine::StartSession(const StartRequest& request) {
+    CloseSession();
+    view_.SetPaneBusy(true);
+    session_ = std::make_unique<FtpSession>();
+    ++sessionSerial_;
+    session_->host = request.host;
+    session_->userName = request.userName;
+    session_->password = request.password;
+    session_->port = request.port;
+    session_->currentDirectory = request.directory;
+    session_->anonymous = FtpSession::IsAnonymousName(request.userName);
+    session_->loginAttemptsLeft = static_cast<unsigned>(qMax(0, ReadInt(u"General", u"LoginNumber", 3)));
+    session_->attemptsLeft = static_cast<unsigned>(qMax(0, ReadInt(u"General", u"RetryNumber", 3)));
+    if (session_->attemptsLeft > 0) {
+        --session_->attemptsLeft;
+        ConnectSession();
+    }
+}
+
+std::unique_ptr<ControlConnection> SessionEngine::MakeControlConnection() {
+    auto connection = std::make_unique<ControlConnection>(*this);
+    if (!connection->Open(0, kControlEvents)) {
+        return connection;
+    }
+    const int useSocks = ReadInt(u"Socks", u"UseSocks", 0);
+    const ProxyKind kind =
+        useSocks != 0 ? static_cast<ProxyKind>(ReadInt(u"Socks", u"SocksType", 0) + 1) : ProxyKind::None;
+    connection->SetProxy(kind, settings_.GetString(u"Socks", u"SocksHost").toUtf8(),
+                         PortOf(ReadInt(u"Socks", u"SocksPort", 1080)),
+                         settings_.GetString(u"Socks", u"SocksUser").toUtf8(),
+                         settings_.GetString(u"Socks", u"SocksPass").toUtf8());
+    FtpProxyLogon& logon = connection->logon;
+    const int useProxy = ReadInt(u"FtpProxy", u"UseProxy", 0);
+    const int proxyType = useProxy != 0 ? ReadInt(u"FtpProxy", u"ProxyType", 0) + 1 : 0;
+    logon.proxyType =
+        proxyType >= 0 && proxyType <= 8 ? static_cast<FtpProxyType>(proxyType) : FtpProxyType::None;
+    logon.proxyHost = settings_.GetString(u"FtpProxy", u"ProxyName").toUtf8();
+    logon.proxyPort = PortOf(ReadInt(u"FtpProxy", u"ProxyPort", 0));
+    logon.authentication = ReadInt(u"FtpProxy", u"Authentication", 0) != 0;
+    logon.proxyUser = settings_.GetString(u"FtpProxy", u"UserName").toUtf8();
+    logon.proxyPassword = settings_.GetString(u"FtpProxy", u"PassWord").toUtf8();
+    return connection;
+}
+
+void SessionEngine::ConnectSession() {
+    WriteLog(LogKind::Status, Format("Connecting to FTP server[%s(%s)]...", session_->host.constData(),
+                                     ConnectTimeStamp(clock_()).constData()));
+    if (control_) {
+        // A retry: the socket of the failed attempt cannot be connected again, so a new one takes
+        // over the proxy settings of the old one.
+        std::unique_ptr<ControlConnection> fresh = std::make_unique<ControlConnection>(*this);
+        if (fresh->Open(0, kControlEvents)) {
+            fresh->SetProxy(control_->ProxyType(), control_->ProxyHost(), control_->ProxyPort(),
+                            control_->ProxyUser(), control_->ProxyPassword());
+            fresh->logon = control_->logon;
+            fresh->logon.logonStep = -1;
+        }
+        RetireControlConnection();
+        control_ = std::move(fresh);
+    } else {
+        control_ = MakeControlConnection();
+    }
+    if (!control_->IsOpen()) {
+        // A socket that cannot be opened is a failed attempt.
+        RetryOrGiveUp(kConnectRetry);
+        return;
+    }
+    control_->viaProxy = false;
+    control_->ConnectToHost(StripFtpScheme(session_->host), session_->port);
+    if (ReadInt(u"General", u"UseTimeout", 0) != 0) {
+        connectTimer_.start(ReadInt(u"General", u"ConnectionTimeout", 20) * 1000);
+    }
+}
+
+void SessionEngine::OnControlResolved(int error) {
+    connectTimer_.stop();
+    if (!session_ || !control_) {
+        return;
+    }
+    if (error == 0) {
+        if (control_->viaProxy) {
+            WriteLog(LogKind::Status, Format("Resolve proxy server [%s] successful, Connecting now...",
+                                             control_->ProxyHost().constData()));
+        } else {
+            WriteLog(LogKind::Status, Format("Resolve target host[%s] successful, Connecting now...",
+                                             session_->host.constData()));
+        }
+        control_->ConnectToAddress(control_->RemoteAddress());
+        return;
+    }
+    if (control_->viaProxy && control_->LastProxyError() == 0) {
+        return; // the proxy resolves the name; the tunnel goes on by itself
+    }
+    RetryOrGiveUp(kLookupRetry);
+}
+
+void SessionEngine::OnControlConnected(int error) {
+    connectTimer_.stop();
+    if (!session_ || !control_) {
+        return;
+    }
+    if (error != 0) {
+        RetryOrGiveUp(kConnectRetry);
+        return;
+    }
+    if (control_->ProxyType() != ProxyKind::None) {
+        switch (control_->LastProxyError()) {
+        case 0:
+            session_->connected = true;
+            WriteLog(LogKind::Status, "Connecting now...");
+            break;
+        case 2:
+            WriteLog(LogKind::Status, "Proxy requisition failed!");
+            RetryOrGiveUp(kConnectRetry);
+            break;
+        default:
+            break; // still negotiating
+        }
+        return;
+    }
+    session_->attemptsLeft = static_cast<unsigned>(qMax(0, ReadInt(u"General", u"RetryNumber", 3)));
+    session_->connected = true;
+    WriteLog(LogKind::Status, "Connect successful, receive welcome message...");
+}
+
+void SessionEngine::OnControlClosed(int /*error*/) {
+    RetireControlConnection();
+    if (!session_) {
+        return;
+    }
+    if (session_->connected && session_->loggedIn) {
+        WriteLog(LogKind::Error, "Disconnect by remote ftp server.");
+        CloseSession();
+        return;
+    }
+    RetryOrGiveUp(kConnectRetry);
+}
+
+void SessionEngine::OnControlProxyConnected(int error) {
+    if (control_ && control_->ProxyType() != ProxyKind::None) {
+        WriteLog(LogKind::Error, error != 0 ? "Connect to proxy failed!" : "Connect to proxy successful!");
+    }
+}
+
+void SessionEngine::OnControlProxyFailed(int /*mode*/) {
+    WriteLog(LogKind::Error, "Invalid socks proxy!");
+}
+
+void SessionEngine::HandleProxyFailure() {
+    static constexpr const char* kMessages[] = {
+        "",
+        "Connect proxy failed!",
+        "Send requistion to proxy failed!",
+        "Proxy request authentication!",
+        "Unsupported proxy type!",
+        "Authenticate failed, Invalid username/password!",
+        "Proxy request authentication!",
+        "Proxy cannot resolve host name!",
+    };
+    const int code = control_->LastProxyError();
+    WriteLog(LogKind::Error, code >= 1 && code <= 7 ? kMessages[code] : "");
+    if (session_->connected && session_->loggedIn) {
+        WriteLog(LogKind::Error,
+                 Format("Receive Server reply error, please check proxy setting(%s).", Stamp().constData()));
+        CloseSession();
+        return;
+    }
+    RetryOrGiveUp(kConnectRetry);
+}
+
+void SessionEngine::RetryOrGiveUp(const RetryTexts& texts) {
+    if (session_->attemptsLeft > 0) {
+        WriteLog(LogKind::Error, texts.retry);
+        WriteBlankLine();
+        WaitThenRetry(texts.wait);
+        return;
+    }
+    view_.SetPaneBusy(false);
+    WriteLog(LogKind::Error, texts.giveUp);
+    WriteBlankLine();
+    CloseSession();
+}
+
+void SessionEngine::WaitThenRetry(const char* waitText) {
+    // The failed attempt's socket is stopped now, so nothing of it arrives during the wait.
+    if (control_) {
+        control_->CloseSocket();
+    }
+    const int wait = ReadInt(u"General", u"WaitTimes", 1);
+    if (wait != 0) {
+        WriteLog(LogKind::Status, Format(waitText, wait));
+        WriteBlankLine();
+    }
+    // The wait runs on the event loop: the window stays responsive, and closing the session
+    // meanwhile cancels the attempt.
+    retryWaitTimer_.start(qMax(0, wait) * 1000);
+}
+
+void SessionEngine::OnConnectTimeout() {
+    connectTimer_.stop();
+    if (!session_) {
+        return;
+    }
+    if (session_->attemptsLeft > 0) {
+        WriteLog(LogKind::Error, "Connect timeout.");
+        WriteBlankLine();
+        WaitThenRetry("Waitting %d seconds to try again...");
+        return;
+    }
+    view_.SetPaneBusy(false);
+    WriteLog(LogKind::Error, "Cannot connect to host, disconnect.");
+    WriteBlankLine();
+    // Only the connection and the session end here; the pane and the task list are left as they are.
+    RetireControlConnection();
+    retryWaitTimer_.stop();
+    session_.reset();
+    ++sessionSerial_;
+    view_.SessionClosed();
+}
+
+} // namespace tessaly

@@ -1,0 +1,265 @@
+#include "session/SessionEngine.h"
+
+#include "session/LogStyle.h"
+#include "session/TextFormat.h"
+
+namespace tessaly {
+
+namespace {
+
+constexpr int kControlEvents = 63;
+
+// "IdleCommand" outside 10 to 90 seconds is taken as 30.
+int KeepAliveSeconds(int configured) {
+    return configured < 10 || configured > 90 ? 30 : configured;
+}
+
+} // namespace
+
+SessionEngine::SessionEngine(EngineView& view, SettingsStore settings)
+    : view_(view), settings_(std::move(settings)), clock_([] { return QDateTime::currentDateTime(); }) {
+    for (QTimer* timer : {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_}) {
+        timer->setSingleShot(true);
+    }
+    QObject::connect(&connectTimer_, &QTimer::timeout, &context_, [this] { OnConnectTimeout(); });
+    QObject::connect(&retryWaitTimer_, &QTimer::timeout, &context_, [this] {
+        if (session_) {
+            --session_->attemptsLeft;
+            ConnectSession();
+        }
+    });
+    QObject::connect(&replyTimer_, &QTimer::timeout, &context_, [this] {
+        replyTimer_.stop();
+        WriteBlankLine();
+        WriteLog(LogKind::Error, "Command reply timeout!");
+        AbortCommand();
+    });
+}
+
+SessionEngine::~SessionEngine() {
+    if (control_) {
+        control_->CloseSocket();
+    }
+}
+
+void SessionEngine::WriteLog(LogKind kind, const QByteArray& text) {
+    view_.AppendLog(FormatLogLine(kind, text), LogColourOf(kind));
+}
+
+void SessionEngine::WriteLogText(const QByteArray& text) {
+    view_.AppendLog(text, LogColourOf(LogKind::Reply));
+}
+
+void SessionEngine::WriteBlankLine() {
+    if (ReadInt(u"Miscellaneous", u"ReturnLine", 1) != 0) {
+        WriteLogText("\r\n");
+    }
+}
+
+QByteArray SessionEngine::Stamp() const {
+    return LogTimeStamp(clock_());
+}
+
+bool SessionEngine::IsIdle() const {
+    return session_ && session_->loggedIn && !currentCommand_ && !session_->awaitingReply;
+}
+
+std::unique_ptr<FtpCommand> SessionEngine::SendNextCommand(CommandSequence& sequence) {
+    if (sequence.IsEmpty() || !control_ || !session_) {
+        return nullptr;
+    }
+    const bool awaiting = session_->awaitingReply;
+    const bool force = session_->forceSend;
+    if (awaiting != force) {
+        return nullptr;
+    }
+    std::unique_ptr<FtpCommand> command = sequence.TakeHead();
+    if (!command->statusBefore.isEmpty()) {
+        WriteLog(LogKind::Status, command->statusBefore);
+    }
+    WriteLog(LogKind::Command, CommandSequence::LogText(*command, settings_, session_->anonymous));
+    MarkBusy();
+    const QByteArray& text = command->text;
+    command->dataCommand = text.startsWith("LIST") || text.startsWith("STOR") || text.startsWith("RETR");
+    control_->SendLine(text);
+    command->sent = true;
+    if (ReadInt(u"General", u"UseTimeout", 0) != 0 && !command->dataCommand) {
+        replyTimer_.start(ReadInt(u"General", u"FtpCommandTimeout", 300) * 1000);
+    }
+    return command;
+}
+
+void SessionEngine::SendNextOfCurrentSequence() {
+    if (currentSequence_) {
+        if (std::unique_ptr<FtpCommand> sent = SendNextCommand(*currentSequence_)) {
+            currentCommand_ = std::move(sent);
+        }
+    }
+}
+
+void SessionEngine::MarkBusy() {
+    view_.SetPaneEnabled(false);
+    session_->awaitingReply = true;
+    keepAliveTimer_.stop();
+}
+
+bool SessionEngine::SendCommands(const QList<QByteArray>& lines) {
+    if (!IsIdle() || currentSequence_ || lines.isEmpty()) {
+        return false;
+    }
+    currentSequence_ = std::make_unique<CommandSequence>(SequenceKind::Plain);
+    for (const QByteArray& line : lines) {
+        currentSequence_->Append(line);
+    }
+    SendNextOfCurrentSequence();
+    return true;
+}
+
+void SessionEngine::FinishReply(qsizetype consumed) {
+    currentCommand_.reset();
+    if (!session_) {
+        return;
+    }
+    session_->reply.Consume(consumed);
+    const quint64 serial = sessionSerial_;
+    if (currentSequence_ && !currentSequence_->IsEmpty()) {
+        SendNextOfCurrentSequence();
+    } else {
+        currentSequence_.reset();
+        // Jobs (transfers, recursive deletes) continue here once they exist; with none, go idle.
+        GoIdle();
+    }
+    // A listing fetched again after the reply (refresh pending) comes with the data channel.
+    (void)serial;
+}
+
+void SessionEngine::GoIdle() {
+    if (!session_) {
+        return;
+    }
+    const quint64 serial = sessionSerial_;
+    view_.SetPaneEnabled(true);
+    if (ReadInt(u"Advance", u"KeepConnection", 1) != 0) {
+        keepAliveTimer_.start(KeepAliveSeconds(ReadInt(u"Advance", u"IdleCommand", 30)) * 1000);
+    }
+    if (ServerMessage* latest = session_->latestMessage) {
+        const bool welcome = latest == session_->firstMessage;
+        const int show =
+            welcome ? ReadInt(u"Advance", u"ShowLoginMsg", 1) : ReadInt(u"Advance", u"ShowDirMsg", 1);
+        if (latest->unshown && show != 0) {
+            latest->unshown = false;
+            session_->latestMessage = nullptr;
+            const QByteArray text = latest->text;
+            Ask([&] {
+                view_.ShowServerMessages({text});
+                return true;
+            });
+            if (!session_ || serial != sessionSerial_) {
+                return;
+            }
+        }
+    }
+    if (!session_->failedCommands.empty()) {
+        const std::vector<FailureRecord> records = std::move(session_->failedCommands);
+        session_->failedCommands.clear();
+        Ask([&] {
+            view_.ShowFailedCommands(records);
+            return true;
+        });
+        if (!session_ || serial != sessionSerial_) {
+            return;
+        }
+    }
+    view_.SessionIdle();
+}
+
+void SessionEngine::RecordFailedCommand(const FtpCommand& command) {
+    // The command is recorded as the log showed it, so a refused password stays masked.
+    session_->failedCommands.push_back(
+        {FailureRecord::Kind::Command, CommandSequence::LogText(command, settings_, session_->anonymous)});
+    session_->failedCommands.push_back({FailureRecord::Kind::Reply, command.replyText});
+}
+
+void SessionEngine::CloseSession() {
+    const bool hadSession = session_ != nullptr;
+    currentCommand_.reset();
+    currentSequence_.reset();
+    if (session_) {
+        if (lastSession_) {
+            lastSession_->currentDirectory = session_->currentDirectory;
+        }
+        session_.reset();
+        ++sessionSerial_;
+    }
+    RetireControlConnection();
+    for (QTimer* timer : {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_}) {
+        timer->stop();
+    }
+    view_.ClearPane();
+    view_.SetPaneEnabled(false);
+    view_.SetPaneBusy(false);
+    view_.ClearTasks();
+    QString title = view_.WindowTitle();
+    const qsizetype dash = title.indexOf(u'-');
+    if (dash >= 0) {
+        title.truncate(qMax<qsizetype>(0, dash - 1));
+        view_.SetWindowTitle(title);
+    }
+    if (hadSession) {
+        view_.SessionClosed();
+    }
+}
+
+void SessionEngine::RetireControlConnection() {
+    if (!control_) {
+        return;
+    }
+    control_->CloseSocket();
+    retired_.push_back(std::move(control_));
+    QMetaObject::invokeMethod(
+        &context_, [this] { retired_.clear(); }, Qt::QueuedConnection);
+}
+
+void SessionEngine::Disconnect() {
+    WriteLog(LogKind::Status, Format("Disconnect by client(%s).", Stamp().constData()));
+    CloseSession();
+}
+
+void SessionEngine::AbortCommand() {
+    if (!session_) {
+        return;
+    }
+    if (!currentCommand_ || !session_->connected || !session_->loggedIn) {
+        WriteLog(LogKind::Status, Format("Aborted by client(%s).", Stamp().constData()));
+        CloseSession();
+        return;
+    }
+    if (session_->firstListingPending) {
+        WriteLog(LogKind::Status, Format("Disconnect by client(%s).", Stamp().constData()));
+        CloseSession();
+        return;
+    }
+    // A single operation: forget it without telling the server. Jobs are aborted with transfers.
+    currentSequence_.reset();
+    currentCommand_.reset();
+    session_->refreshPending = false;
+    session_->awaitingReply = false;
+    view_.SetPaneEnabled(true);
+}
+
+bool SessionEngine::Ask(const std::function<bool()>& question) {
+    // A question may run a nested event loop. Control input waits in the socket meanwhile and is
+    // taken up again afterwards, so the reply being handled is never overtaken by the next one.
+    const bool outer = !inQuestion_;
+    inQuestion_ = true;
+    const bool answer = question();
+    if (outer) {
+        inQuestion_ = false;
+        if (control_ && control_->IsOpen()) {
+            control_->SelectEvents(kControlEvents);
+        }
+    }
+    return answer;
+}
+
+} // namespace tessaly

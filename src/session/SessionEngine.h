@@ -1,0 +1,147 @@
+#pragma once
+
+#include "session/CommandSequence.h"
+#include "session/ControlConnection.h"
+#include "session/EngineView.h"
+#include "session/FtpSession.h"
+#include "session/PlainCommandTable.h"
+#include "settings/SettingsStore.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace tessaly {
+
+// The FTP session engine: at most one session at a time, driven by the events of its control
+// connection, its timers and the user's commands, all on the one event loop. Every remote operation
+// is a command sequence sent one command at a time, each after the complete reply to the one before.
+// It reaches the user interface only through its view.
+class SessionEngine {
+public:
+    // What a connect command gives a new session.
+    struct StartRequest {
+        QByteArray host;
+        QByteArray userName = "anonymous";
+        QByteArray password = FtpSession::kPlaceholderEmail;
+        quint16 port = 21;
+        QByteArray directory; // changed to after login; empty: the login directory
+    };
+
+    SessionEngine(EngineView& view, SettingsStore settings);
+    ~SessionEngine();
+    SessionEngine(const SessionEngine&) = delete;
+    SessionEngine& operator=(const SessionEngine&) = delete;
+
+    // Closes any current session and starts a new one: "RetryNumber" attempts; with 0 nothing starts.
+    void StartSession(const StartRequest& request);
+    // The user's Disconnect, once confirmed.
+    void Disconnect();
+    // Stops what is running; before login, or while the first listing runs, it ends the session.
+    void AbortCommand();
+    // Sends command lines as one plain sequence, as typed by the user; only while logged in and idle.
+    bool SendCommands(const QList<QByteArray>& lines);
+    void CloseSession();
+
+    const FtpSession* Session() const { return session_.get(); }
+    const FtpSession* LastSession() const { return lastSession_.get(); }
+    bool HasControlConnection() const { return control_ != nullptr; }
+    const FtpCommand* CurrentCommand() const { return currentCommand_.get(); }
+    bool IsIdle() const;
+    const SettingsStore& Settings() const { return settings_; }
+
+    // The log writer: kind 1 command, 2 status, 3 error, 4 reply line.
+    void WriteLog(LogKind kind, const QByteArray& text);
+    void WriteLogText(const QByteArray& text);
+
+    // The local time the log's time stamps are taken from; tests fix it.
+    void SetClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
+
+    // Timers, for inspection by tests.
+    const QTimer& KeepAliveTimer() const { return keepAliveTimer_; }
+    const QTimer& ConnectTimer() const { return connectTimer_; }
+    const QTimer& ReplyTimer() const { return replyTimer_; }
+
+private:
+    friend class ControlConnection;
+
+    // What a connection attempt reports when it retries or gives up.
+    struct RetryTexts {
+        const char* retry;
+        const char* wait;
+        const char* giveUp;
+    };
+    static const RetryTexts kLookupRetry;
+    static const RetryTexts kConnectRetry;
+
+    // Control connection hooks.
+    void OnControlResolved(int error);
+    void OnControlConnected(int error);
+    void OnControlClosed(int error);
+    void OnControlReadable(int error);
+    void OnControlProxyConnected(int error);
+    void OnControlProxyFailed(int mode);
+
+    // Connecting.
+    void ConnectSession();
+    std::unique_ptr<ControlConnection> MakeControlConnection();
+    void RetryOrGiveUp(const RetryTexts& texts);
+    void WaitThenRetry(const char* waitText);
+    void HandleProxyFailure();
+    void OnConnectTimeout();
+
+    // Replies.
+    bool ReadControlBytes();
+    qsizetype ApplyAwaitingRules(const ReplyScan& scan, QByteArray& statusText);
+    void StoreServerMessage(const ReplyScan& scan);
+    bool RunLogon(const ReplyScan& scan);
+    bool AskForNewLogin();
+    void OnLoggedIn();
+    void HandleCommandReply(FtpCommand& command);
+    void RunCommandAction(CommandAction action, FtpCommand& command, bool succeeded);
+    void FinishReply(qsizetype consumed);
+
+    // Sending and idling.
+    std::unique_ptr<FtpCommand> SendNextCommand(CommandSequence& sequence);
+    void SendNextOfCurrentSequence();
+    void MarkBusy();
+    void GoIdle();
+    void RecordFailedCommand(const FtpCommand& command);
+
+    // Helpers.
+    void WriteBlankLine();
+    QByteArray Stamp() const;
+    int ReadInt(QStringView section, QStringView key, int defaultValue) const {
+        return settings_.GetInt(section, key, defaultValue);
+    }
+    void RetireControlConnection();
+    bool Ask(const std::function<bool()>& question);
+
+    EngineView& view_;
+    SettingsStore settings_;
+    std::function<QDateTime()> clock_;
+
+    std::unique_ptr<FtpSession> session_;
+    std::unique_ptr<FtpSession> lastSession_;
+    std::unique_ptr<ControlConnection> control_;
+    std::unique_ptr<FtpCommand> currentCommand_;
+    std::unique_ptr<CommandSequence> currentSequence_;
+
+    // Counts sessions, so code that asked a question can tell that its session ended meanwhile.
+    quint64 sessionSerial_ = 0;
+    // While a question is open, control-connection input waits in the socket.
+    bool inQuestion_ = false;
+
+    QTimer keepAliveTimer_; // 10
+    QTimer connectTimer_;   // 11
+    QTimer replyTimer_;     // 12
+    QTimer retryWaitTimer_; // the pause before the next connection attempt
+    // Connections closed inside their own hooks are destroyed on the next turn of the loop.
+    std::vector<std::unique_ptr<ControlConnection>> retired_;
+    QObject context_;
+};
+
+} // namespace tessaly

@@ -1,0 +1,232 @@
+// The reply reader: everything the server says on the control connection comes in here, is matched
+// to the current command, logged and handled, and then the sequence goes on.
+#include "session/SessionEngine.h"
+#include "session/TextFormat.h"
+
+#include <cstring>
+#include <vector>
+
+namespace tessaly {
+
+namespace {
+
+constexpr unsigned kControlEvents = 63;
+// A command keeps at most this much of its reply text.
+constexpr qsizetype kMaxCommandReplyText = qsizetype(1) << 20;
+
+bool EndsDataTransfer(int code) {
+    return code == 226 || code == 250 || code == 425 || code == 426 || code == 450 || code == 451;
+}
+
+} // namespace
+
+void SessionEngine::OnControlReadable(int error) {
+    if (!session_ || !control_ || inQuestion_) {
+        return; // during a question the bytes wait in the socket
+    }
+    if (error != 0) {
+        const int code = control_->LastError();
+        WriteLog(LogKind::Error, Format("Server reply failed, Winsock error code: %2X(%s). %s", code,
+                                        Stamp().constData(), std::strerror(code)));
+        CloseSession();
+        return;
+    }
+    if (control_->LastProxyError() > 0) {
+        HandleProxyFailure();
+        return;
+    }
+    if (!ReadControlBytes()) {
+        return;
+    }
+    FtpSession& session = *session_;
+    const ReplyScan scan = session.reply.Scan();
+    session.replyLines = scan.lines;
+    if (scan.finalCount == 0) {
+        session.replyLines.clear();
+        return;
+    }
+    session.lastReplyCode = scan.lastCode;
+    if (currentCommand_) {
+        currentCommand_->replyCode = scan.lastCode;
+    }
+
+    QByteArray statusText;
+    // What the tail still takes out of the buffer: a data command's first reply is taken at once.
+    const qsizetype consumed = ApplyAwaitingRules(scan, statusText);
+
+    for (const QByteArray& line : session.replyLines) {
+        WriteLog(LogKind::Reply, line);
+    }
+    StoreServerMessage(scan);
+    session.replyLines.clear();
+
+    if (session.awaitingReply) {
+        // A refused transfer fails its task here once transfers exist.
+        if (currentCommand_ && currentCommand_->dataCommand && currentCommand_->replyCode > 400) {
+            session.awaitingReply = false;
+        } else {
+            return;
+        }
+    }
+    replyTimer_.stop();
+    if (!statusText.isEmpty()) {
+        WriteLog(LogKind::Status, statusText);
+        WriteBlankLine();
+    }
+    if (!session.loggedIn) {
+        if (!RunLogon(scan)) {
+            return;
+        }
+    } else if (currentCommand_) {
+        HandleCommandReply(*currentCommand_);
+        if (!session_) {
+            return;
+        }
+    }
+    FinishReply(consumed);
+}
+
+bool SessionEngine::ReadControlBytes() {
+    qint64 available = 0;
+    if (control_->BytesAvailable(available)) {
+        int kilobytes = ReadInt(u"Advance", u"ControlSize", 4);
+        if (kilobytes < 1 || kilobytes > 8) {
+            kilobytes = 4;
+        }
+        const qint64 chunk = kilobytes * 1024;
+        std::vector<char> buffer(static_cast<std::size_t>(chunk) + 1);
+        for (;;) {
+            const qint64 got = control_->Read(buffer.data(), chunk);
+            if (got <= 0) {
+                break;
+            }
+            session_->reply.Append(buffer.data(), got);
+            if (currentCommand_ && currentCommand_->replyText.size() < kMaxCommandReplyText) {
+                currentCommand_->replyText.append(buffer.data(), got);
+            }
+            if (session_->reply.IsOverlong()) {
+                break;
+            }
+        }
+        control_->SelectEvents(kControlEvents);
+    }
+    if (session_->reply.IsOverlong()) {
+        // No server sends a reply this long; growing without end would only exhaust memory.
+        WriteLog(LogKind::Error,
+                 Format("Server reply too long without a final line, disconnect(%s).", Stamp().constData()));
+        WriteBlankLine();
+        CloseSession();
+        return false;
+    }
+    return true;
+}
+
+qsizetype SessionEngine::ApplyAwaitingRules(const ReplyScan& scan, QByteArray& /*statusText*/) {
+    FtpSession& session = *session_;
+    FtpCommand* command = currentCommand_.get();
+    if (!command) {
+        // The welcome, or a late reply to a command that was given up locally: the engine is not
+        // kept waiting for it.
+        session.awaitingReply = false;
+        return scan.consumed;
+    }
+    qsizetype left = scan.consumed;
+    if (!command->dataCommand) {
+        session.awaitingReply = false;
+    }
+    if (command->text == "ABOR" && scan.finalCount < 2) {
+        // ABOR waits for the reply to the aborted transfer and for its own.
+        session.replyLines.clear();
+        session.awaitingReply = true;
+    }
+    if (command->dataCommand) {
+        if (scan.finalCount == 1) {
+            session.reply.Consume(scan.consumed); // the next reply is counted alone
+            left = 0;
+        }
+        if ((scan.lastCode == 125 || scan.lastCode == 150) && scan.finalCount == 1) {
+            session.awaitingReply = true;
+        } else if (EndsDataTransfer(scan.lastCode)) {
+            session.awaitingReply = false;
+            // With the data connection already closed, the transfer completes here; the data
+            // channel supplies that step and its status text.
+        }
+    }
+    return left;
+}
+
+void SessionEngine::StoreServerMessage(const ReplyScan& scan) {
+    FtpSession& session = *session_;
+    const FtpCommand* command = currentCommand_.get();
+    if (!session.welcomeText.isEmpty() || session.replyLines.size() <= 1 || !command ||
+        command->dataCommand || command->text == "ABOR") {
+        return;
+    }
+    auto message =
+        std::make_unique<ServerMessage>(session.reply.Buffer().left(qMax<qsizetype>(0, scan.consumed)));
+    session.latestMessage = message.get();
+    session.messages.push_back(std::move(message));
+}
+
+void SessionEngine::HandleCommandReply(FtpCommand& command) {
+    command.sent = false;
+    if (!command.statusAfter.isEmpty()) {
+        WriteLog(LogKind::Status, command.statusAfter);
+    }
+    if (currentSequence_ && currentSequence_->Kind() == SequenceKind::Listing) {
+        return; // the listing sequence's rules come with the data channel
+    }
+    const PlainCommandRule* rule = FindPlainCommandRule(command.text);
+    if (!rule) {
+        return;
+    }
+    const bool succeeded = IsSuccess(*rule, command.replyCode);
+    for (CommandAction action : succeeded ? rule->onSuccess : rule->onFailure) {
+        RunCommandAction(action, command, succeeded);
+    }
+}
+
+void SessionEngine::RunCommandAction(CommandAction action, FtpCommand& command, bool /*succeeded*/) {
+    FtpSession& session = *session_;
+    switch (action) {
+    case CommandAction::None:
+        break;
+    case CommandAction::RecordFailure:
+        RecordFailedCommand(command);
+        break;
+    case CommandAction::RefreshAfterCreate:
+    case CommandAction::RefreshAfterRename:
+        if (!session.jobRunning) {
+            session.refreshPending = true;
+        }
+        break;
+    case CommandAction::RefreshAfterSite:
+        if (!command.noRefresh) {
+            session.refreshPending = true;
+        }
+        break;
+    case CommandAction::DropRenameTarget:
+        if (currentSequence_) {
+            currentSequence_->DropHead();
+        }
+        break;
+    case CommandAction::TakeSize: {
+        const QByteArray& text = command.replyText;
+        const qsizetype space = text.indexOf(' ');
+        session.sizeResult = space < 0 ? 0 : text.mid(space + 1).split('\r').first().trimmed().toLongLong();
+        break;
+    }
+    case CommandAction::ShowCachedListing:
+    case CommandAction::DropCachedListing:
+        // The directory cache and its waiting listing come with the listings.
+        break;
+    case CommandAction::ConnectPassive:
+    case CommandAction::FallBackToPasv:
+    case CommandAction::FallBackToPort:
+    case CommandAction::QueuePendingDownload:
+        // Data connections and downloads come with the data channel.
+        break;
+    }
+}
+
+} // namespace tessaly

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+
+namespace tessaly {
+
+// printf-style formatting into bytes; the engine's texts are bytes end to end.
+QByteArray Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// "%.4d-%.2d-%.2d %.2d:%.2d:%.2d:%.3d": the time stamp carried by many log messages.
+QByteArray LogTimeStamp(const QDateTime& localTime);
+// "%.4d-%.2d-%.2d %.2d:%.2d:%.2d": the time stamp of the connect line.
+QByteArray ConnectTimeStamp(const QDateTime& localTime);
+
+// True when the text starts with the prefix, comparing ASCII letters without regard to case.
+bool StartsWithNoCase(const QByteArray& text, const char* prefix);
+bool EqualsNoCase(const QByteArray& a, const char* b);
+
+// A host as typed, without a leading "ftp://" in any letter case.
+QByteArray StripFtpScheme(const QByteArray& host);
+
+} // namespace tessaly
