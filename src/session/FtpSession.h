@@ -44,6 +44,7 @@ struct FtpSession {
     quint16 port = 21;
     bool loggedIn = false;
     unsigned attemptsLeft = 3;      // connection attempts still allowed
+    bool attemptsRestored = false;  // a connection succeeded and gave the attempts back, once
     unsigned loginAttemptsLeft = 3; // re-logins still allowed after a 5xx during logon
     QByteArray currentDirectory;    // before login: the directory to change to after it
     bool restSupported = false;

@@ -41,10 +41,15 @@ void SessionEngine::StartSession(const StartRequest& request) {
     session_->anonymous = FtpSession::IsAnonymousName(request.userName);
     session_->loginAttemptsLeft = static_cast<unsigned>(qMax(0, ReadInt(u"General", u"LoginNumber", 3)));
     session_->attemptsLeft = static_cast<unsigned>(qMax(0, ReadInt(u"General", u"RetryNumber", 3)));
-    if (session_->attemptsLeft > 0) {
-        --session_->attemptsLeft;
-        ConnectSession();
+    if (session_->attemptsLeft == 0) {
+        // No attempt is allowed: nothing starts, and no session is left waiting for a connection.
+        session_.reset();
+        ++sessionSerial_;
+        view_.SetPaneBusy(false);
+        return;
     }
+    --session_->attemptsLeft;
+    ConnectSession();
 }
 
 std::unique_ptr<ControlConnection> SessionEngine::MakeControlConnection() {
@@ -148,7 +153,13 @@ void SessionEngine::OnControlConnected(int error) {
         }
         return;
     }
-    session_->attemptsLeft = static_cast<unsigned>(qMax(0, ReadInt(u"General", u"RetryNumber", 3)));
+    // The first connection of a session gives later failures the full number of attempts again.
+    // Only the first: a server that accepts and at once closes every connection would otherwise be
+    // reconnected to forever.
+    if (!session_->attemptsRestored) {
+        session_->attemptsRestored = true;
+        session_->attemptsLeft = static_cast<unsigned>(qMax(0, ReadInt(u"General", u"RetryNumber", 3)));
+    }
     session_->connected = true;
     WriteLog(LogKind::Status, "Connect successful, receive welcome message...");
 }

@@ -1,0 +1,412 @@
+#include "support/FtpServerProcess.h"
+
+#include "support/PortUtils.h"
+
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QStandardPaths>
+#include <QThread>
+#include <csignal>
+#include <ostream>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace tessaly::test {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kPassivePortCount = 10;
+constexpr int kStartAttempts = 3;
+constexpr int kStartTimeoutMs = 15000;
+constexpr int kStopGraceMs = 2000;
+constexpr qint64 kBigFileSize = 300 * 1024;
+constexpr char kVsftpdUser[] = "tessftp";
+
+QString sourceDir() {
+    return QString::fromUtf8(TESSALY_SOURCE_DIR);
+}
+
+// The same bytes scripts/ftpd.py writes to pub/big.bin: a SHA-256 counter stream.
+QByteArray bigFileBytes() {
+    QByteArray out;
+    out.reserve(kBigFileSize + 32);
+    for (quint64 counter = 0; out.size() < kBigFileSize; ++counter) {
+        char block[8];
+        for (int i = 0; i < 8; ++i)
+            block[i] = static_cast<char>((counter >> (8 * (7 - i))) & 0xff);
+        out += QCryptographicHash::hash(QByteArrayView(block, 8), QCryptographicHash::Sha256);
+    }
+    out.truncate(kBigFileSize);
+    return out;
+}
+
+bool writeFile(const QString& path, const QByteArray& data) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
+}
+
+bool makeWorldReadable(const QString& path) {
+    return QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                           QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                           QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                           QFileDevice::ExeOther);
+}
+
+QString readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// "pid (comm) S ppid ...": the state letter and the parent PID; false when the process is gone.
+bool readStat(qint64 pid, char* state, qint64* ppid) {
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray stat = file.readAll();
+    const qsizetype close = stat.lastIndexOf(')');
+    if (close < 0)
+        return false;
+    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+    if (fields.size() < 2 || fields[0].isEmpty())
+        return false;
+    *state = fields[0].at(0);
+    *ppid = fields[1].toLongLong();
+    return true;
+}
+
+void signalAll(const QList<qint64>& pids, int signal) {
+    for (qint64 pid : pids)
+        ::kill(static_cast<pid_t>(pid), signal);
+}
+
+// Waits until none of `pids` is alive; false when some still are after timeoutMs.
+bool waitUntilGone(const QList<qint64>& pids, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        bool anyAlive = false;
+        for (qint64 pid : pids)
+            anyAlive = anyAlive || IsProcessAlive(pid);
+        if (!anyAlive)
+            return true;
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+}
+
+} // namespace
+
+QList<qint64> DescendantPids(qint64 pid) {
+    QHash<qint64, QList<qint64>> children;
+    QDirIterator entries(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (entries.hasNext()) {
+        bool isPid = false;
+        const qint64 candidate = entries.next().section(QLatin1Char('/'), -1).toLongLong(&isPid);
+        char state = 0;
+        qint64 parent = 0;
+        if (isPid && readStat(candidate, &state, &parent) && state != 'Z' && state != 'X')
+            children[parent].append(candidate);
+    }
+    QList<qint64> found;
+    QList<qint64> pending{pid};
+    while (!pending.isEmpty()) {
+        for (qint64 child : children.value(pending.takeFirst())) {
+            found.append(child);
+            pending.append(child);
+        }
+    }
+    return found;
+}
+
+bool IsProcessAlive(qint64 pid) {
+    char state = 0;
+    qint64 parent = 0;
+    return pid > 0 && readStat(pid, &state, &parent) && state != 'Z' && state != 'X';
+}
+
+void PrintTo(FtpServerProcess::Kind kind, std::ostream* out) {
+    *out << FtpServerProcess::kindName(kind).toStdString();
+}
+
+FtpServerProcess::FtpServerProcess(Kind kind) : kind_(kind) {}
+
+FtpServerProcess::~FtpServerProcess() {
+    stop();
+}
+
+std::unique_ptr<FtpServerProcess> FtpServerProcess::start(Kind kind, QString* error) {
+    QString reason;
+    // A port picked free can be taken by someone else before the server binds it: try again then.
+    for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
+        std::unique_ptr<FtpServerProcess> server(new FtpServerProcess(kind));
+        if (server->launch(&reason))
+            return server;
+        if (reason.startsWith(u"cannot run"))
+            break;
+    }
+    if (error)
+        *error = reason;
+    return nullptr;
+}
+
+bool FtpServerProcess::peersRequired() {
+    return qEnvironmentVariable("TESSALY_REQUIRE_PEERS") == u"1";
+}
+
+QString FtpServerProcess::kindName(Kind kind) {
+    switch (kind) {
+    case Kind::Pyftpdlib:
+        return QStringLiteral("pyftpdlib");
+    case Kind::PyftpdlibDos:
+        return QStringLiteral("pyftpdlib (MS-DOS listing)");
+    case Kind::Vsftpd:
+        return QStringLiteral("vsftpd");
+    }
+    return {};
+}
+
+QString FtpServerProcess::userName() const {
+    return kind_ == Kind::Vsftpd ? QString::fromLatin1(kVsftpdUser) : QStringLiteral("alice");
+}
+
+QString FtpServerProcess::logText() const {
+    QString text;
+    for (const QString& path : logFiles_)
+        text += QStringLiteral("--- %1\n%2").arg(path, readAll(path));
+    return text;
+}
+
+QString FtpServerProcess::failure(const QString& what) const {
+    return QStringLiteral("%1 did not start: %2\n%3").arg(kindName(kind_), what, logText());
+}
+
+bool FtpServerProcess::launch(QString* error) {
+    if (!dir_.isValid()) {
+        *error = QStringLiteral("cannot run %1: no temporary directory: %2")
+                     .arg(kindName(kind_), dir_.errorString());
+        return false;
+    }
+    // QTemporaryDir is 0700; servers that drop privileges must still reach the tree.
+    makeWorldReadable(dir_.path());
+    const quint16 first = FindFreeTcpPortRange(kPassivePortCount + 1);
+    if (first == 0) {
+        *error = QStringLiteral("%1 did not start: no free block of ports on 127.0.0.1").arg(kindName(kind_));
+        return false;
+    }
+    port_ = first;
+    passiveFirst_ = static_cast<quint16>(first + 1);
+    passiveLast_ = static_cast<quint16>(first + kPassivePortCount);
+
+    process_.setStandardInputFile(QProcess::nullDevice());
+    const bool started = kind_ == Kind::Vsftpd ? launchVsftpd(error) : launchPyftpdlib(error);
+    if (started)
+        pid_ = process_.processId();
+    else
+        stop();
+    return started;
+}
+
+bool FtpServerProcess::launchPyftpdlib(QString* error) {
+    const QString python = QStringLiteral("/usr/bin/python3");
+    const QString script = sourceDir() + u"/scripts/ftpd.py"_s;
+    if (!QFileInfo(python).isExecutable() || !QFileInfo::exists(script)) {
+        *error = QStringLiteral("cannot run pyftpdlib: %1 or %2 is missing (run scripts/install-deps.sh)")
+                     .arg(python, script);
+        return false;
+    }
+    root_ = dir_.filePath(QStringLiteral("root"));
+    const QString log = dir_.filePath(QStringLiteral("ftpd.log"));
+    logFiles_ = {log};
+    process_.setStandardErrorFile(log);
+    QStringList arguments{script,
+                          QStringLiteral("--root"),
+                          root_,
+                          QStringLiteral("--port"),
+                          QStringLiteral("0"),
+                          QStringLiteral("--passive"),
+                          QStringLiteral("%1-%2").arg(passiveFirst_).arg(passiveLast_),
+                          QStringLiteral("--demo-tree")};
+    if (kind_ == Kind::PyftpdlibDos)
+        arguments << QStringLiteral("--dos");
+    process_.start(python, arguments);
+    if (!process_.waitForStarted(kStartTimeoutMs)) {
+        *error = failure(process_.errorString());
+        return false;
+    }
+
+    // The script reports the port it bound with one "READY <port>" line once it listens.
+    const QDeadlineTimer deadline(kStartTimeoutMs);
+    while (!process_.canReadLine()) {
+        const bool exited = !process_.waitForReadyRead(static_cast<int>(deadline.remainingTime())) &&
+                            process_.state() == QProcess::NotRunning;
+        if (exited || (deadline.hasExpired() && !process_.canReadLine())) {
+            *error = failure(exited ? QStringLiteral("exited before it listened")
+                                    : QStringLiteral("no READY line in time"));
+            return false;
+        }
+    }
+    const QByteArray line = process_.readLine().trimmed();
+    bool ok = false;
+    const uint port = line.startsWith("READY ") ? line.mid(6).toUInt(&ok) : 0;
+    if (!ok || port == 0 || port > 65535) {
+        *error = failure(QStringLiteral("unexpected first line \"%1\"").arg(QString::fromUtf8(line)));
+        return false;
+    }
+    port_ = static_cast<quint16>(port);
+    return true;
+}
+
+bool FtpServerProcess::writeVsftpdTree(QString* error) {
+    struct passwd* ftp = ::getpwnam("ftp");
+    if (!ftp) {
+        *error = QStringLiteral("cannot run vsftpd: no ftp system user (run scripts/install-deps.sh)");
+        return false;
+    }
+    const uid_t ftpUid = ftp->pw_uid;
+    const gid_t ftpGid = ftp->pw_gid;
+
+    // Anonymous sessions refuse a writable chroot root, so only incoming/ is writable (and owned by ftp).
+    root_ = dir_.filePath(QStringLiteral("anon"));
+    const QString incoming = root_ + u"/incoming"_s;
+    const QString empty = dir_.filePath(QStringLiteral("empty"));
+    const bool written = QDir().mkpath(incoming) && QDir().mkpath(empty) &&
+                         writeFile(root_ + u"/pub/hello.txt"_s, "hello world\n") &&
+                         writeFile(root_ + u"/pub/docs/readme.txt"_s,
+                                   "Tessaly demo server.\nEverything here can be downloaded; upload into "
+                                   "incoming/.\n") &&
+                         writeFile(root_ + u"/pub/docs/notes.txt"_s, "line one\nline two\nline three\n") &&
+                         writeFile(root_ + u"/pub/file with space.txt"_s, "a name with a space\n") &&
+                         writeFile(root_ + u"/pub/big.bin"_s, bigFileBytes());
+    if (!written) {
+        *error = failure(QStringLiteral("cannot write the tree in %1").arg(root_));
+        return false;
+    }
+    for (const QString& directory : {root_, root_ + u"/pub"_s, root_ + u"/pub/docs"_s, empty})
+        makeWorldReadable(directory);
+    const QByteArray incomingPath = QFile::encodeName(incoming);
+    if (::chown(incomingPath.constData(), ftpUid, ftpGid) != 0 ||
+        ::chmod(incomingPath.constData(), 0777) != 0) {
+        *error = failure(QStringLiteral("cannot hand %1 to the ftp user").arg(incoming));
+        return false;
+    }
+    return true;
+}
+
+bool FtpServerProcess::launchVsftpd(QString* error) {
+    QString vsftpd = QStandardPaths::findExecutable(QStringLiteral("vsftpd"));
+    if (vsftpd.isEmpty())
+        vsftpd = QStandardPaths::findExecutable(QStringLiteral("vsftpd"),
+                                                {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+    if (vsftpd.isEmpty()) {
+        *error = QStringLiteral("cannot run vsftpd: it is not installed (run scripts/install-deps.sh)");
+        return false;
+    }
+    if (::geteuid() != 0) {
+        *error = QStringLiteral("cannot run vsftpd: it needs root");
+        return false;
+    }
+    if (!::getpwnam(kVsftpdUser)) {
+        *error = QStringLiteral("cannot run vsftpd: no user %1 (run scripts/install-deps.sh)")
+                     .arg(QString::fromLatin1(kVsftpdUser));
+        return false;
+    }
+    if (!writeVsftpdTree(error))
+        return false;
+
+    const QString log = dir_.filePath(QStringLiteral("vsftpd.log"));
+    const QString output = dir_.filePath(QStringLiteral("vsftpd.out"));
+    logFiles_ = {output, log};
+    const QString config = QStringLiteral("listen=YES\n"
+                                          "listen_ipv6=NO\n"
+                                          "listen_address=127.0.0.1\n"
+                                          "listen_port=%1\n"
+                                          "background=NO\n"
+                                          "secure_chroot_dir=%2\n"
+                                          "pam_service_name=vsftpd\n"
+                                          "seccomp_sandbox=NO\n"
+                                          "anonymous_enable=YES\n"
+                                          "anon_root=%3\n"
+                                          "write_enable=YES\n"
+                                          "anon_upload_enable=YES\n"
+                                          "anon_mkdir_write_enable=YES\n"
+                                          "anon_other_write_enable=YES\n"
+                                          "anon_umask=022\n"
+                                          "local_enable=YES\n"
+                                          "local_umask=022\n"
+                                          "local_root=%3\n"
+                                          "chroot_local_user=YES\n"
+                                          "allow_writeable_chroot=YES\n"
+                                          "pasv_enable=YES\n"
+                                          "pasv_address=127.0.0.1\n"
+                                          "pasv_min_port=%4\n"
+                                          "pasv_max_port=%5\n"
+                                          "port_enable=YES\n"
+                                          "connect_from_port_20=NO\n"
+                                          "use_localtime=YES\n"
+                                          "xferlog_enable=YES\n"
+                                          "log_ftp_protocol=YES\n"
+                                          "vsftpd_log_file=%6\n")
+                               .arg(port_)
+                               .arg(dir_.filePath(QStringLiteral("empty")), root_)
+                               .arg(passiveFirst_)
+                               .arg(passiveLast_)
+                               .arg(log);
+    const QString configPath = dir_.filePath(QStringLiteral("vsftpd.conf"));
+    if (!writeFile(configPath, config.toUtf8())) {
+        *error = failure(QStringLiteral("cannot write %1").arg(configPath));
+        return false;
+    }
+
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.setStandardOutputFile(output);
+    process_.start(vsftpd, {configPath});
+    if (!process_.waitForStarted(kStartTimeoutMs)) {
+        *error = failure(process_.errorString());
+        return false;
+    }
+    // vsftpd says nothing when it is ready: wait for the port, and notice when it gave up instead.
+    const QDeadlineTimer deadline(kStartTimeoutMs);
+    while (!WaitForTcpPort(port_, 0)) {
+        if (process_.waitForFinished(50)) {
+            *error = failure(QStringLiteral("exited with status %1").arg(process_.exitCode()));
+            return false;
+        }
+        if (deadline.hasExpired()) {
+            *error = failure(QStringLiteral("port %1 never accepted a connection").arg(port_));
+            return false;
+        }
+    }
+    return true;
+}
+
+void FtpServerProcess::stop() {
+    if (process_.state() == QProcess::NotRunning || process_.waitForFinished(0))
+        return;
+    const qint64 master = process_.processId();
+
+    // vsftpd's sessions live on when only the master goes: end them first, while the master still reaps.
+    const QList<qint64> sessions = DescendantPids(master);
+    signalAll(sessions, SIGTERM);
+    if (!waitUntilGone(sessions, kStopGraceMs)) {
+        signalAll(sessions, SIGKILL);
+        waitUntilGone(sessions, kStopGraceMs);
+    }
+
+    ::kill(static_cast<pid_t>(master), SIGTERM);
+    if (!process_.waitForFinished(kStopGraceMs)) {
+        process_.kill();
+        process_.waitForFinished(kStopGraceMs);
+    }
+}
+
+} // namespace tessaly::test

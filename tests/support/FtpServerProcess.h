@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <iosfwd>
+#include <memory>
+
+namespace tessaly::test {
+
+// A real FTP server on 127.0.0.1 for the integration tests, in a temporary directory of its own. The
+// destructor stops it by PID, together with any session processes it forked.
+//
+// Both kinds serve the same tree from root():
+//   pub/hello.txt ("hello world\n"), pub/docs/readme.txt, pub/docs/notes.txt, pub/file with space.txt,
+//   pub/big.bin (300 KiB of deterministic bytes) and an empty incoming/.
+// Pyftpdlib (scripts/ftpd.py): anonymous and alice/secret, both read-write everywhere.
+// PyftpdlibDos: the same, with MS-DOS style LIST lines and "215 Windows_NT" for SYST.
+// Vsftpd: anonymous (may write only into incoming/) and the local user tessftp/secret (made by
+// scripts/install-deps.sh), both with the same root; needs root to run.
+class FtpServerProcess {
+public:
+    enum class Kind { Pyftpdlib, PyftpdlibDos, Vsftpd };
+
+    // The running server, or nullptr with *error saying why (not installed, not root, did not start).
+    static std::unique_ptr<FtpServerProcess> start(Kind kind, QString* error);
+
+    // True when TESSALY_REQUIRE_PEERS=1: a server that cannot start fails the test instead of
+    // skipping it (scripts/test.sh sets it).
+    static bool peersRequired();
+
+    static QString kindName(Kind kind);
+
+    ~FtpServerProcess();
+    FtpServerProcess(const FtpServerProcess&) = delete;
+    FtpServerProcess& operator=(const FtpServerProcess&) = delete;
+
+    Kind kind() const { return kind_; }
+    quint16 port() const { return port_; }
+    quint16 passiveFirstPort() const { return passiveFirst_; }
+    quint16 passiveLastPort() const { return passiveLast_; }
+    QString root() const { return root_; }
+    qint64 pid() const { return pid_; }
+
+    QString anonymousUser() const { return QStringLiteral("anonymous"); }
+    QString userName() const;
+    QString password() const { return QStringLiteral("secret"); }
+
+    // The server's own output and log files, for failure messages.
+    QString logText() const;
+
+    // Stops the server and its sessions: SIGTERM, then SIGKILL after a grace period. Idempotent.
+    void stop();
+
+private:
+    explicit FtpServerProcess(Kind kind);
+
+    bool launch(QString* error);
+    bool launchPyftpdlib(QString* error);
+    bool launchVsftpd(QString* error);
+    bool writeVsftpdTree(QString* error);
+    QString failure(const QString& what) const;
+
+    Kind kind_;
+    QTemporaryDir dir_;
+    QProcess process_;
+    QString root_;
+    quint16 port_ = 0;
+    quint16 passiveFirst_ = 0;
+    quint16 passiveLast_ = 0;
+    qint64 pid_ = 0;
+    QStringList logFiles_;
+};
+
+// Every live descendant of `pid` (children, their children...), read from /proc.
+QList<qint64> DescendantPids(qint64 pid);
+
+// True while `pid` exists and is not a zombie.
+bool IsProcessAlive(qint64 pid);
+
+// Lets GoogleTest print a Kind by name in test parameters and failure messages.
+void PrintTo(FtpServerProcess::Kind kind, std::ostream* out);
+
+} // namespace tessaly::test
+
+// Starts a server of `kind` into `target` (a std::unique_ptr<FtpServerProcess> lvalue); when it cannot
+// start, skips the test, or fails it when TESSALY_REQUIRE_PEERS=1. For test bodies and fixture SetUp().
+#define TESSALY_START_FTP_SERVER_OR_SKIP(target, kind)                                                       \
+    do {                                                                                                     \
+        QString tessalyStartError_;                                                                          \
+        (target) = ::tessaly::test::FtpServerProcess::start((kind), &tessalyStartError_);                    \
+        if (!(target)) {                                                                                     \
+            if (::tessaly::test::FtpServerProcess::peersRequired())                                          \
+                FAIL() << qPrintable(tessalyStartError_);                                                    \
+            GTEST_SKIP() << qPrintable(tessalyStartError_);                                                  \
+        }                                                                                                    \
+    } while (false)
