@@ -67,7 +67,7 @@ CliParseResult ParseCliArguments(const QStringList& arguments) {
     // HOST:PORT; the colon of a leading "ftp://" is not a port separator.
     const qsizetype schemeEnd = host.startsWith(u"ftp://", Qt::CaseInsensitive) ? 6 : 0;
     const qsizetype colon = host.lastIndexOf(u':');
-    if (colon >= schemeEnd && colon > 0) {
+    if (colon >= schemeEnd) {
         const std::optional<quint16> port = ParsePort(host.mid(colon + 1));
         if (!port) {
             return Fail(QStringLiteral("bad port in ") + host);

@@ -1,0 +1,181 @@
+// tessaly-cli against real FTP servers on loopback: the log it prints and its exit status.
+#include "settings/SettingsStore.h"
+#include "support/FtpServerProcess.h"
+#include "support/PortUtils.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace tessaly::test {
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QList<QByteArray> lines; // standard error, time stamps replaced by "<stamp>"
+    std::string text() const { return lines.join('\n').toStdString(); }
+};
+
+class Cli {
+public:
+    Cli() : settings_(config_.filePath(QStringLiteral("tessaly.INI"))) {
+        settings_.WriteInt(u"General", u"WaitTimes", 0);
+    }
+    SettingsStore& settings() { return settings_; }
+
+    CliRun run(const QStringList& arguments) {
+        QProcess process;
+        process.setProgram(QStringLiteral(TESSALY_CLI_PATH));
+        process.setArguments(QStringList{QStringLiteral("--config-dir"), config_.path()} + arguments);
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start();
+        CliRun result;
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+            return result;
+        }
+        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        static const QRegularExpression stamp(QStringLiteral(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d(:\d{3})?)"));
+        QString text = QString::fromUtf8(process.readAllStandardError());
+        text.replace(stamp, QStringLiteral("<stamp>"));
+        result.lines = text.toUtf8().split('\n');
+        if (!result.lines.isEmpty() && result.lines.last().isEmpty()) {
+            result.lines.removeLast();
+        }
+        return result;
+    }
+
+private:
+    QTemporaryDir config_;
+    SettingsStore settings_;
+};
+
+QString Address(const FtpServerProcess& server) {
+    return QStringLiteral("127.0.0.1:%1").arg(server.port());
+}
+
+QByteArray Connecting() {
+    return "STATUS:>  Connecting to FTP server[127.0.0.1(<stamp>)]...";
+}
+
+TEST(CliLogin, VsftpdPasswordLoginPrintsTheWholeLogAndExitsZero) {
+    std::unique_ptr<FtpServerProcess> server;
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, FtpServerProcess::Kind::Vsftpd);
+    Cli cli;
+    const CliRun run = cli.run({QStringLiteral("--user"), server->userName(), QStringLiteral("--pass"),
+                                server->password(), Address(*server)});
+    const QList<QByteArray> expected = {
+        Connecting(),
+        "STATUS:>  Connect successful, receive welcome message...",
+        "              220 (vsFTPd 3.0.3)",
+        "COMMAND:>  USER tessftp",
+        "              331 Please specify the password.",
+        "COMMAND:>  PASS ********",
+        "              230 Login successful.",
+        "STATUS:>  Disconnect by client(<stamp>).",
+    };
+    EXPECT_EQ(run.lines, expected) << run.text();
+    EXPECT_EQ(run.exitCode, 0);
+}
+
+TEST(CliLogin, VsftpdWrongPasswordWithoutTerminalExitsTwo) {
+    std::unique_ptr<FtpServerProcess> server;
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, FtpServerProcess::Kind::Vsftpd);
+    Cli cli;
+    const CliRun run = cli.run({QStringLiteral("--user"), server->userName(), QStringLiteral("--pass"),
+                                QStringLiteral("wrong"), Address(*server)});
+    ASSERT_FALSE(run.lines.isEmpty());
+    EXPECT_EQ(run.lines.last(), "STATUS:>  Disconnect by client.") << run.text();
+    EXPECT_TRUE(run.lines.contains("              530 Login incorrect.")) << run.text();
+    EXPECT_EQ(run.exitCode, 2);
+}
+
+TEST(CliLogin, VsftpdAnonymousLoginSendsTheConfiguredEmail) {
+    std::unique_ptr<FtpServerProcess> server;
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, FtpServerProcess::Kind::Vsftpd);
+    Cli cli;
+    cli.settings().WriteString(u"General", u"AnommousEmail", QStringLiteral("someone@example.net"));
+    const CliRun run = cli.run({Address(*server)});
+    EXPECT_TRUE(run.lines.contains("COMMAND:>  USER anonymous")) << run.text();
+    EXPECT_TRUE(run.lines.contains("COMMAND:>  PASS someone@example.net")) << run.text();
+    EXPECT_TRUE(run.lines.contains("              230 Login successful.")) << run.text();
+    EXPECT_EQ(run.exitCode, 0);
+}
+
+TEST(CliLogin, PyftpdlibLoginsAndARefusedCommand) {
+    std::unique_ptr<FtpServerProcess> server;
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, FtpServerProcess::Kind::Pyftpdlib);
+    Cli cli;
+    const CliRun anonymous = cli.run({Address(*server)});
+    EXPECT_EQ(anonymous.exitCode, 0) << anonymous.text();
+    EXPECT_TRUE(anonymous.lines.contains("              220 pyftpdlib 1.5.7 ready.")) << anonymous.text();
+
+    const CliRun commands =
+        cli.run({QStringLiteral("--user"), server->userName(), QStringLiteral("--pass"), server->password(),
+                 Address(*server), QStringLiteral("quote"), QStringLiteral("CWD /no/such/dir"),
+                 QStringLiteral("quote"), QStringLiteral("CWD /pub"), QStringLiteral("quote"),
+                 QStringLiteral("PWD")});
+    EXPECT_EQ(commands.exitCode, 1) << commands.text();
+    EXPECT_TRUE(commands.lines.contains("COMMAND:>  PASS ********")) << commands.text();
+    EXPECT_TRUE(commands.lines.contains("              257 \"/pub\" is the current directory."))
+        << commands.text();
+    EXPECT_TRUE(commands.lines.contains("Some commands execute failed,please see more details."))
+        << commands.text();
+    EXPECT_TRUE(commands.lines.contains("Command:>CWD /no/such/dir")) << commands.text();
+    EXPECT_EQ(commands.lines.last(), "STATUS:>  Disconnect by client(<stamp>).");
+
+    const CliRun fine = cli.run({Address(*server), QStringLiteral("quote"), QStringLiteral("NOOP")});
+    EXPECT_EQ(fine.exitCode, 0) << fine.text();
+}
+
+TEST(CliLogin, ClosedPortIsTriedRetryNumberTimes) {
+    Cli cli;
+    cli.settings().WriteInt(u"General", u"RetryNumber", 3);
+    const quint16 port = FindFreeTcpPort();
+    const CliRun run = cli.run({QStringLiteral("127.0.0.1:%1").arg(port)});
+    const QList<QByteArray> expected = {
+        Connecting(),
+        "ERROR:>  Cannot connect target, processing next attemption...",
+        "",
+        Connecting(),
+        "ERROR:>  Cannot connect target, processing next attemption...",
+        "",
+        Connecting(),
+        "ERROR:>  Connect target failed, disconnect.",
+        "",
+    };
+    EXPECT_EQ(run.lines, expected) << run.text();
+    EXPECT_EQ(run.exitCode, 2);
+}
+
+TEST(CliLogin, UnresolvableHostGivesUpAfterTheLookups) {
+    Cli cli;
+    cli.settings().WriteInt(u"General", u"RetryNumber", 2);
+    const CliRun run = cli.run({QStringLiteral("no-such-host.invalid")});
+    const QList<QByteArray> expected = {
+        "STATUS:>  Connecting to FTP server[no-such-host.invalid(<stamp>)]...",
+        "ERROR:>  Cannot resolve target host name, process next attemption...",
+        "",
+        "STATUS:>  Connecting to FTP server[no-such-host.invalid(<stamp>)]...",
+        "ERROR:>  Cannot resolve hostname, disconnect.",
+        "",
+    };
+    EXPECT_EQ(run.lines, expected) << run.text();
+    EXPECT_EQ(run.exitCode, 2);
+}
+
+TEST(CliLogin, BadArgumentsGiveTheUsage) {
+    Cli cli;
+    for (const QStringList& arguments :
+         {QStringList{}, QStringList{QStringLiteral("--port")}, QStringList{QStringLiteral("host:99999")},
+          QStringList{QStringLiteral("host"), QStringLiteral("frobnicate")}}) {
+        const CliRun run = cli.run(arguments);
+        EXPECT_EQ(run.exitCode, 64) << run.text();
+        EXPECT_TRUE(run.text().find("usage: tessaly-cli") != std::string::npos) << run.text();
+    }
+}
+
+} // namespace
+} // namespace tessaly::test
