@@ -1,5 +1,6 @@
 #include "net/AsyncSocket.h"
 
+#include <QCoreApplication>
 #include <QHostInfo>
 #include <QObject>
 #include <QSocketNotifier>
@@ -42,10 +43,9 @@ public:
     }
     ~Notifier() { CancelLookup(); }
 
+    // A cancelled lookup runs to its end in the background and its result is dropped: Qt does not
+    // free the result handler of a lookup that is aborted or whose receiver is destroyed first.
     void CancelLookup() {
-        if (lookupId != 0) {
-            QHostInfo::abortHostLookup(lookupId);
-        }
         lookupId = 0;
         lookupPending = false;
     }
@@ -153,9 +153,12 @@ bool AsyncSocket::SelectEvents(unsigned eventMask) {
 void AsyncSocket::UpdateNotifiers() {
     Notifier& n = *notifier_;
     const bool watchInput = n.connected && (n.mask & (kEventRead | kEventClose)) != 0;
-    n.read.setEnabled(watchInput && n.readArmed);
+    const bool readEnabled = watchInput && n.readArmed;
+    n.read.setEnabled(readEnabled);
     n.write.setEnabled(n.connecting || (n.connected && n.writeOwed && (n.mask & kEventWrite)));
-    n.urgent.setEnabled(n.connected && (n.mask & kEventUrgent) && n.urgentArmed);
+    // Urgent data is watched only while the input is: the event loop hands a hang-up to the read
+    // notifier alone, so an exception notifier on its own would wake the loop over and over.
+    n.urgent.setEnabled(readEnabled && (n.mask & kEventUrgent) && n.urgentArmed);
 }
 
 int AsyncSocket::ConnectToAddress(const sockaddr_in& address) {
@@ -212,8 +215,12 @@ int AsyncSocket::StartLookup(const QByteArray& hostName) {
     }
     notifier_->CancelLookup();
     notifier_->lookupPending = true;
-    // The id is known only once lookupHost returns; results are matched against it.
-    auto handler = [this](const QHostInfo& info) {
+    // The id is known only once lookupHost returns; results are matched against it. The handler
+    // lives as long as the application and checks that the socket still exists.
+    auto handler = [this, alive = std::weak_ptr<int>(alive_)](const QHostInfo& info) {
+        if (alive.expired()) {
+            return;
+        }
         quint32 address = INADDR_NONE;
         bool ok = false;
         if (info.error() == QHostInfo::NoError) {
@@ -229,7 +236,8 @@ int AsyncSocket::StartLookup(const QByteArray& hostName) {
         }
         DispatchLookup(info.lookupId(), ok, address);
     };
-    notifier_->lookupId = QHostInfo::lookupHost(QString::fromUtf8(hostName), &notifier_->context, handler);
+    notifier_->lookupId =
+        QHostInfo::lookupHost(QString::fromUtf8(hostName), QCoreApplication::instance(), handler);
     return 1;
 }
 

@@ -121,16 +121,14 @@ void SessionEngine::FinishReply(qsizetype consumed) {
         return;
     }
     session_->reply.Consume(consumed);
-    const quint64 serial = sessionSerial_;
     if (currentSequence_ && !currentSequence_->IsEmpty()) {
         SendNextOfCurrentSequence();
-    } else {
-        currentSequence_.reset();
-        // Jobs (transfers, recursive deletes) continue here once they exist; with none, go idle.
-        GoIdle();
+        return;
     }
-    // A listing fetched again after the reply (refresh pending) comes with the data channel.
-    (void)serial;
+    currentSequence_.reset();
+    // Jobs (transfers, recursive deletes) continue here once they exist; with none, go idle. The
+    // listing fetched again for a pending refresh comes with the data channel.
+    GoIdle();
 }
 
 void SessionEngine::GoIdle() {

@@ -308,7 +308,8 @@ TEST_F(AsyncSocketTest, ConnectIsReportedOnceThroughTheLoopAndThenWritableOnce) 
             << result << " errno " << socket.LastError();
         EXPECT_EQ(socket.Calls().size(), 0u) << "a hook ran inside the connect call";
         ASSERT_TRUE(PumpUntil([&] { return socket.Count(Hook::Writable) > 0; }));
-        EXPECT_TRUE(listener_.Accept().IsValid());
+        const Fd peer = listener_.Accept();
+        EXPECT_TRUE(peer.IsValid());
         PumpFor(kQuietMs);
         EXPECT_EQ(socket.Sequence(), (std::vector<Hook>{Hook::Connected, Hook::Writable}));
         EXPECT_EQ(socket.FirstError(Hook::Connected), 0);
@@ -482,7 +483,8 @@ TEST_F(AsyncSocketTest, LookupOfANameReportsTheAddressForTheOwnersConnect) {
     EXPECT_EQ(socket_->ConnectToHost("localhost"_ba, listener_.Port()), 1);
     EXPECT_EQ(socket_->Calls().size(), 0u);
     ASSERT_TRUE(PumpUntil([&] { return socket_->Count(Hook::Writable) > 0; }));
-    EXPECT_TRUE(listener_.Accept().IsValid());
+    peer_ = listener_.Accept();
+    EXPECT_TRUE(peer_.IsValid());
     PumpFor(kQuietMs);
 
     EXPECT_EQ(socket_->Sequence(), (std::vector<Hook>{Hook::HostResolved, Hook::Connected, Hook::Writable}));

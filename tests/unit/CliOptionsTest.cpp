@@ -5,7 +5,7 @@
 namespace tessaly {
 namespace {
 
-CliParseResult Parse(std::initializer_list<const char*> words) {
+CliParseResult Parse(const std::vector<const char*>& words) {
     QStringList arguments{QStringLiteral("tessaly-cli")};
     for (const char* word : words) {
         arguments.append(QString::fromUtf8(word));
@@ -44,7 +44,7 @@ TEST(CliOptions, FtpSchemeStaysInTheHostAndItsColonIsNoPort) {
 }
 
 TEST(CliOptions, BadArgumentsAreRefused) {
-    for (auto words : std::vector<std::initializer_list<const char*>>{
+    for (const std::vector<const char*>& words : std::vector<std::vector<const char*>>{
              {},
              {"--user"},
              {"--port", "0", "h"},
