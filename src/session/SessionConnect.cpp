@@ -57,9 +57,10 @@ std::unique_ptr<ControlConnection> SessionEngine::MakeControlConnection() {
     if (!connection->Open(0, kControlEvents)) {
         return connection;
     }
-    const int useSocks = ReadInt(u"Socks", u"UseSocks", 0);
+    // "SocksType" 0 to 3: SOCKS4, SOCKS4A, SOCKS5, HTTP 1.1; anything else connects directly.
+    const int socksType = ReadInt(u"Socks", u"UseSocks", 0) != 0 ? ReadInt(u"Socks", u"SocksType", 0) : -1;
     const ProxyKind kind =
-        useSocks != 0 ? static_cast<ProxyKind>(ReadInt(u"Socks", u"SocksType", 0) + 1) : ProxyKind::None;
+        socksType >= 0 && socksType <= 3 ? static_cast<ProxyKind>(socksType + 1) : ProxyKind::None;
     connection->SetProxy(kind, settings_.GetString(u"Socks", u"SocksHost").toUtf8(),
                          PortOf(ReadInt(u"Socks", u"SocksPort", 1080)),
                          settings_.GetString(u"Socks", u"SocksUser").toUtf8(),
