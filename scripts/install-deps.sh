@@ -2,6 +2,7 @@
 # Installs everything Tessaly Client needs to build and test on Debian 12 (bookworm), and the
 # throwaway accounts the local FTP test servers use. Safe to run again: it installs only what is
 # missing, so a second run is quick and needs no network. Runs as root, or through sudo otherwise.
+# Installing starts no system service: the test peers run only when a test starts them.
 set -euo pipefail
 
 # One line per group; a new group of packages is one more line.
@@ -10,6 +11,10 @@ PACKAGES=(
     qt6-base-dev                                                # Qt 6 Core/Network/Widgets
     libgtest-dev libgmock-dev libbenchmark-dev                  # tests and benchmarks
     python3-pyftpdlib vsftpd                                    # FTP servers the tests run on 127.0.0.1
+    dante-server microsocks openssh-server openssh-client       # SOCKS 4/4A/5 proxies (ssh -D for 4A)
+    tinyproxy ftp-proxy util-linux                              # HTTP CONNECT, FTP proxy; setpriv
+    libhiredis0.14 libmemcached11 libmemcachedutil2             # runtime of the unpacked proftpd
+    libpcre2-posix3 libsodium23 libsqlite3-0 libssl3 libcap2    #   and of its mod_proxy
     curl                                                        # poking the test servers by hand
 )
 
@@ -18,6 +23,12 @@ TEST_USER=tessftp
 TEST_PASSWORD=secret
 TEST_SHELL=/bin/sh
 TEST_HOME=/var/lib/tessftp # vsftpd enters the home before local_root, so it must exist
+
+# proftpd cannot be installed next to vsftpd (both Conflict with ftp-server), so its packages are only
+# unpacked here; tests/support/ProxyProcess.cpp runs $PROFTPD_DIR/usr/sbin/proftpd from this tree.
+UNPACKED_PACKAGES=(proftpd-core proftpd-mod-proxy)
+PROFTPD_DIR=/var/cache/tessaly-peers/proftpd
+PROFTPD_STAMP="$PROFTPD_DIR/.unpacked"
 
 log() { printf 'install-deps: %s\n' "$*" >&2; }
 
@@ -37,6 +48,37 @@ is_installed() {
     [[ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null)" == installed ]]
 }
 
+apt=(env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -y -q)
+apt_updated=false
+apt_update_once() {
+    if ! $apt_updated; then
+        as_root "${apt[@]}" update </dev/null
+        apt_updated=true
+    fi
+}
+
+# A package's maintainer scripts start its service unless policy-rc.d says no (exit 101). Where the
+# machine has no policy-rc.d, one is put in place for the install and taken away again afterwards.
+POLICY_RC=/usr/sbin/policy-rc.d
+policy_rc_created=false
+remove_policy_rc() {
+    if $policy_rc_created; then
+        as_root rm -f "$POLICY_RC"
+        policy_rc_created=false
+    fi
+}
+trap remove_policy_rc EXIT
+trap 'exit 130' INT TERM
+block_service_starts() {
+    if [[ ! -e "$POLICY_RC" ]]; then
+        log "no $POLICY_RC: blocking service starts while installing"
+        printf '#!/bin/sh\n# Put here by Tessaly Client scripts/install-deps.sh for one install.\nexit 101\n' |
+            as_root tee "$POLICY_RC" >/dev/null
+        as_root chmod 755 "$POLICY_RC"
+        policy_rc_created=true
+    fi
+}
+
 missing=()
 for pkg in "${PACKAGES[@]}"; do
     is_installed "$pkg" || missing+=("$pkg")
@@ -44,11 +86,47 @@ done
 
 if ((${#missing[@]} > 0)); then
     log "installing: ${missing[*]}"
-    apt=(env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -y -q)
-    as_root "${apt[@]}" update </dev/null
+    block_service_starts
+    apt_update_once
     as_root "${apt[@]}" install "${missing[@]}" </dev/null
+    remove_policy_rc
 else
     log "all packages present"
+fi
+
+# The unpacked proftpd: downloaded once; the stamp lists the packages and versions in the tree.
+unpack_proftpd() {
+    local work deb
+    work=$(mktemp -d)
+    mkdir "$work/debs" "$work/tree"
+    chmod 755 "$work"
+    # apt downloads as its sandbox user when that user may write the directory.
+    if getent passwd _apt >/dev/null; then
+        as_root chown _apt "$work/debs"
+    fi
+    if ! (cd "$work/debs" && as_root apt-get -q download "${UNPACKED_PACKAGES[@]}" </dev/null); then
+        apt_update_once
+        (cd "$work/debs" && as_root apt-get -q download "${UNPACKED_PACKAGES[@]}" </dev/null) || {
+            as_root rm -rf "$work"
+            log "cannot download ${UNPACKED_PACKAGES[*]}"
+            exit 1
+        }
+    fi
+    for deb in "$work"/debs/*.deb; do
+        dpkg-deb -x "$deb" "$work/tree"
+        printf '%s %s\n' "$(dpkg-deb -f "$deb" Package)" "$(dpkg-deb -f "$deb" Version)" >>"$work/tree/.unpacked"
+    done
+    as_root mkdir -p "$(dirname "$PROFTPD_DIR")"
+    as_root rm -rf "$PROFTPD_DIR"
+    as_root mv "$work/tree" "$PROFTPD_DIR"
+    as_root chown -R root:root "$PROFTPD_DIR"
+    as_root chmod 755 "$PROFTPD_DIR"
+    as_root rm -rf "$work"
+}
+if [[ ! -f "$PROFTPD_STAMP" || ! -x "$PROFTPD_DIR/usr/sbin/proftpd" ||
+    ! -f "$PROFTPD_DIR/usr/lib/proftpd/mod_proxy.so" ]]; then
+    log "unpacking ${UNPACKED_PACKAGES[*]} into $PROFTPD_DIR"
+    unpack_proftpd
 fi
 
 # vsftpd serves anonymous sessions as the ftp system user; its postinst normally makes it.

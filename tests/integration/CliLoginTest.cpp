@@ -1,56 +1,12 @@
 // tessaly-cli against real FTP servers on loopback: the log it prints and its exit status.
-#include "settings/SettingsStore.h"
+#include "support/CliRunner.h"
 #include "support/FtpServerProcess.h"
 #include "support/PortUtils.h"
 
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace tessaly::test {
 namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    QList<QByteArray> lines; // standard error, time stamps replaced by "<stamp>"
-    std::string text() const { return lines.join('\n').toStdString(); }
-};
-
-class Cli {
-public:
-    Cli() : settings_(config_.filePath(QStringLiteral("tessaly.INI"))) {
-        settings_.WriteInt(u"General", u"WaitTimes", 0);
-    }
-    SettingsStore& settings() { return settings_; }
-
-    CliRun run(const QStringList& arguments) {
-        QProcess process;
-        process.setProgram(QStringLiteral(TESSALY_CLI_PATH));
-        process.setArguments(QStringList{QStringLiteral("--config-dir"), config_.path()} + arguments);
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start();
-        CliRun result;
-        if (!process.waitForFinished(60000)) {
-            process.kill();
-            process.waitForFinished();
-            return result;
-        }
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        static const QRegularExpression stamp(QStringLiteral(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d(:\d{3})?)"));
-        QString text = QString::fromUtf8(process.readAllStandardError());
-        text.replace(stamp, QStringLiteral("<stamp>"));
-        result.lines = text.toUtf8().split('\n');
-        if (!result.lines.isEmpty() && result.lines.last().isEmpty()) {
-            result.lines.removeLast();
-        }
-        return result;
-    }
-
-private:
-    QTemporaryDir config_;
-    SettingsStore settings_;
-};
 
 QString Address(const FtpServerProcess& server) {
     return QStringLiteral("127.0.0.1:%1").arg(server.port());
