@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <memory>
+#include <vector>
+
+namespace tessaly {
+
+// The remembered listing of one remote directory.
+struct FolderCacheEntry {
+    QByteArray path;         // the directory as the session names it, for example /pub/incoming
+    QList<QByteArray> lines; // every line the listing parser kept, as received, in listing order
+};
+
+// The listings of the directories one session has shown, in the order they were stored. Each entry
+// is owned by the cache and stays at its address until it is removed, so the session may point at
+// an entry it is about to use. When and what to store is the session's business; this is only the
+// list.
+class FolderCache {
+public:
+    // The first entry whose path equals path, ignoring the case of the letters A to Z; other bytes
+    // must be equal (so paths in UTF-8 or any other encoding never match by accident).
+    FolderCacheEntry* Find(QByteArrayView path);
+    const FolderCacheEntry* Find(QByteArrayView path) const;
+    // Adds the entry at the end; returns it where the cache keeps it.
+    FolderCacheEntry& Append(FolderCacheEntry entry);
+    // Unlinks and deletes the entry; pointers to it end. Does nothing for an entry not in the cache.
+    void Remove(const FolderCacheEntry* entry);
+    // Removes and deletes every entry, first to last.
+    void Clear();
+
+    qsizetype size() const { return qsizetype(entries_.size()); }
+    bool isEmpty() const { return entries_.empty(); }
+    // The entry at index, in the order of Append.
+    const FolderCacheEntry& at(qsizetype index) const { return *entries_[std::size_t(index)]; }
+
+private:
+    std::vector<std::unique_ptr<FolderCacheEntry>> entries_;
+};
+
+// True when a and b are the same path apart from the case of ASCII letters.
+bool SamePathIgnoringCase(QByteArrayView a, QByteArrayView b);
+
+} // namespace tessaly

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "listing/FolderCache.h"
+#include "listing/RemoteItem.h"
+
+#include <QByteArray>
+#include <QList>
+#include <optional>
+
+namespace tessaly {
+
+// The entries of one listing, each kind in listing order.
+struct ListingItems {
+    QList<RemoteItem> directories; // everything with isDirectory(), links included
+    QList<RemoteItem> files;
+};
+
+struct ParsedListing {
+    ListingItems items;
+    // With caching on: an entry for the listed path holding every kept line as received.
+    std::optional<FolderCacheEntry> cacheEntry;
+};
+
+// The year of today's local date; what ParseListing assumes for dates given with a time of day.
+int CurrentLocalYear();
+
+// Parses the bytes of a whole listing. Lines end at every run of CR and LF (empty lines vanish).
+// A line starting with "total" (any case) is skipped; a line that does not parse is dropped, and so
+// is an entry whose name ends in "." ("." and ".." and also "readme."). The rest go, in order, to
+// the directories or the files. When cacheEnabled, cacheEntry holds path and each kept line.
+//
+// Without caching, the items share the listing's bytes instead of copying them; with caching, each
+// item shares the bytes of its cached line. Year-less Unix dates ("Mar  7 10:25") are taken to lie
+// in currentLocalYear. Takes time linear in the listing's size.
+ParsedListing ParseListing(const QByteArray& listing, const QByteArray& path, bool cacheEnabled,
+                           int currentLocalYear = CurrentLocalYear());
+
+// Rebuilds the items from the kept lines of a cache entry. The lines passed ParseListing's checks
+// when they were stored, so none are made here: every line becomes an item.
+ListingItems RebuildFromLines(const QList<QByteArray>& lines, int currentLocalYear = CurrentLocalYear());
+
+} // namespace tessaly

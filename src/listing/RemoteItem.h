@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QtGlobal>
+#include <optional>
+
+namespace tessaly {
+
+class LocalTimeCache;
+
+// One file or directory of a remote listing, parsed from one listing line.
+//
+// Two line forms are understood. A line whose first byte is a decimal digit is read in the MS-DOS
+// style of Windows servers ("05-12-03  12:30PM       <DIR>          pub"); any other line in the Unix
+// long-listing style ("drwxr-xr-x   2 owner group     4096 Jan  5  2003 my docs"). A line that does
+// not parse gives an item whose valid() is false; the listing parser drops those.
+//
+// Unusual lines are read this way. Nothing is cut for length (only a line of 4 GiB or more is
+// invalid). A number is its field's leading ASCII digits, 0 when there are none; a size beyond 64
+// bits is the largest 64-bit number; date and time numbers are read as at most kMaxDateNumber. A
+// month is a whole three-letter field in any case ("jan"; "January" is no month). An MS-DOS date
+// with a four-digit year ("12-07-2026") is that year. A date that forms no calendar time from 1970
+// on leaves the item without a time stamp but valid.
+//
+// The item keeps the line's bytes by sharing the buffer it came from (one reference, no copy) and
+// refers to its texts by offset, so parsing allocates nothing per line. Names and texts are bytes as
+// the server sent them, of any length and encoding, NUL bytes included.
+//
+// The text accessors return views. Views of rawLine, name and permissionText point into the shared
+// line; views of dateText and timeText point into the item itself. Either kind stays valid only
+// while the item it came from lives unchanged where it is: destroying, assigning or moving the item
+// (a QList that grows moves its items) ends them. Copy the bytes (toByteArray()) to keep them.
+class RemoteItem {
+public:
+    // An empty item that comes from no line; it is not valid.
+    RemoteItem() = default;
+    // Parses one line. Bytes from the first CR or LF on are not part of it. A year-less Unix date
+    // ("Mar  7 10:25") is taken to lie in currentLocalYear.
+    RemoteItem(const QByteArray& line, int currentLocalYear);
+    // The same, converting dates through a cache shared by the lines of one listing.
+    RemoteItem(const QByteArray& line, int currentLocalYear, LocalTimeCache& times);
+    // Parses the length bytes at start of buffer as one line and shares buffer. The range must lie
+    // inside buffer and hold no CR or LF (a line as ParseListing splits them); any that it holds are
+    // taken as part of the line.
+    RemoteItem(const QByteArray& buffer, qsizetype start, qsizetype length, int currentLocalYear,
+               LocalTimeCache& times);
+
+    bool valid() const { return valid_; }
+    // True for MS-DOS style lines, false for Unix style ones.
+    bool dosStyle() const { return dosStyle_; }
+    // MS-DOS style: the line holds "<DIR>". Unix style: the type letter is anything but "-", so
+    // links, devices and sockets count as directories too.
+    bool isDirectory() const { return isDirectory_; }
+    // The byte size the listing gives (0 for MS-DOS directories). Sizes too large for 64 bits read
+    // as the largest 64-bit number.
+    quint64 size() const { return size_; }
+    // Seconds since 1970 of the local date and time of the listing, or nothing when they do not form
+    // a calendar time from 1970 on (unknown month, unreadable or over-long date fields, year 0...).
+    std::optional<qint64> modified() const {
+        return hasModified_ ? std::optional<qint64>(modified_) : std::nullopt;
+    }
+
+    // The line as received; for Unix style lines cut before a link arrow "->" (and the blank in
+    // front of it).
+    QByteArrayView rawLine() const { return {buffer_.constData() + lineStart_, qsizetype(rawLength_)}; }
+    // The rest of the line after the last field, blanks inside and at the end included.
+    QByteArrayView name() const { return rawLine().sliced(nameOffset_); }
+    // Unix style: the bytes after the type letter up to and including the first blank, for example
+    // "rwxr-xr-x " (empty when the line starts with a blank). Empty for MS-DOS style lines.
+    QByteArrayView permissionText() const {
+        return permissionLength_ == 0 ? QByteArrayView() : rawLine().sliced(1, permissionLength_);
+    }
+    // Year-month-day, for example "2003-05-12".
+    QByteArrayView dateText() const { return {dateText_, qsizetype(dateLength_)}; }
+    // Hours and minutes, for example "10:25" or " 9:00" (MS-DOS style, blank-padded), or empty when
+    // the listing gives a year instead of a time.
+    QByteArrayView timeText() const { return {timeText_, qsizetype(timeLength_)}; }
+    // The size in kilobytes plus one as the pane shows it ("%llu KB" of size / 1024 + 1, so a 0-byte
+    // file shows "1 KB"); empty for MS-DOS directories, which give no size.
+    QByteArray sizeText() const;
+
+    // Same parse result: every accessor above answers the same (the buffers may differ).
+    friend bool operator==(const RemoteItem& a, const RemoteItem& b);
+
+    // Date and time numbers are read as at most this; the texts then fit the item's fixed storage.
+    // Such numbers never form a calendar time anyway.
+    static constexpr int kMaxDateNumber = 999999;
+
+private:
+    void Parse(int currentLocalYear, LocalTimeCache& times);
+    bool ParseDos(QByteArrayView line);
+    bool ParseUnix(QByteArrayView line, int currentLocalYear);
+    void BuildModified(LocalTimeCache& times);
+    void SetDateText(QByteArrayView text);
+    void SetTimeText(QByteArrayView text);
+
+    static constexpr int kDateTextCapacity = 16; // "999999-12-999999"
+    static constexpr int kTimeTextCapacity = 13; // "999999:999999"
+
+    QByteArray buffer_; // holds the line; shared with the listing or the cached line it came from
+    qsizetype lineStart_ = 0;
+    quint64 size_ = 0;
+    qint64 modified_ = 0;
+    quint32 rawLength_ = 0;
+    quint32 nameOffset_ = 0;       // into rawLine
+    quint32 permissionLength_ = 0; // permissionText is rawLine bytes 1 to permissionLength_
+    char dateText_[kDateTextCapacity] = {};
+    char timeText_[kTimeTextCapacity] = {};
+    quint8 dateLength_ = 0;
+    quint8 timeLength_ = 0;
+    bool valid_ = false;
+    bool dosStyle_ = false;
+    bool isDirectory_ = false;
+    bool hasSizeText_ = false;
+    bool hasModified_ = false;
+};
+
+} // namespace tessaly
+
+Q_DECLARE_TYPEINFO(tessaly::RemoteItem, Q_RELOCATABLE_TYPE);

@@ -1,0 +1,656 @@
+#include "listing/ListingParser.h"
+
+#include "listing/LocalTimeCache.h"
+#include "listing/RemoteItem.h"
+
+#include <QByteArray>
+#include <QList>
+#include <chrono>
+#include <cstddef>
+#include <cstdlib>
+#include <ctime>
+#include <gtest/gtest.h>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+using tessaly::ListingItems;
+using tessaly::LocalTimeCache;
+using tessaly::ParsedListing;
+using tessaly::ParseListing;
+using tessaly::RebuildFromLines;
+using tessaly::RemoteItem;
+
+namespace tessaly {
+void PrintTo(const RemoteItem& item, std::ostream* out) {
+    *out << "RemoteItem{" << (item.valid() ? "valid" : "invalid") << (item.dosStyle() ? " dos" : " unix")
+         << (item.isDirectory() ? " dir" : " file") << " name='" << item.name().toByteArray().toStdString()
+         << "' raw='" << item.rawLine().toByteArray().toStdString() << "' size=" << item.size() << "}";
+}
+} // namespace tessaly
+
+namespace {
+
+// Year-less Unix dates are read in this year, whatever the day the tests run.
+constexpr int kYear = 2026;
+
+struct LocalFields {
+    int year, month, day, hour, minute;
+};
+
+// What the platform makes of the local fields, asked directly.
+qint64 Mktime(const LocalFields& f) {
+    std::tm fields{};
+    fields.tm_year = f.year - 1900;
+    fields.tm_mon = f.month - 1;
+    fields.tm_mday = f.day;
+    fields.tm_hour = f.hour;
+    fields.tm_min = f.minute;
+    fields.tm_isdst = -1;
+    return qint64(std::mktime(&fields));
+}
+
+// A literal with its NUL bytes.
+template <std::size_t N> QByteArray Bytes(const char (&text)[N]) {
+    return QByteArray(text, qsizetype(N - 1));
+}
+
+enum class Outcome { Listed, DroppedForDot, Invalid, Skipped };
+
+struct LineCase {
+    const char* label;
+    QByteArray line;
+    Outcome outcome = Outcome::Listed;
+    bool directory = false;
+    bool dos = false;
+    QByteArray name = {};
+    quint64 size = 0;
+    QByteArray sizeText = {};
+    QByteArray dateText = {};
+    QByteArray timeText = {};
+    QByteArray permissionText = {};
+    std::optional<LocalFields> modified = std::nullopt;
+    QByteArray rawLine = {}; // when it is not the line itself
+};
+
+void PrintTo(const LineCase& c, std::ostream* out) {
+    *out << c.label;
+}
+
+const LineCase kLineCases[] = {
+    // The cases every listing parser of this kind must get right.
+    {.label = "TotalHeader", .line = "total 0", .outcome = Outcome::Skipped},
+    {.label = "TotalHeaderUpperCase", .line = "TOTAL 0", .outcome = Outcome::Skipped},
+    {.label = "DirectoryWithBlankInName",
+     .line = "drwxr-xr-x   2 owner group     4096 Jan  5  2003 my docs",
+     .directory = true,
+     .name = "my docs",
+     .size = 4096,
+     .sizeText = "5 KB",
+     .dateText = "2003-01-05",
+     .permissionText = "rwxr-xr-x ",
+     .modified = LocalFields{2003, 1, 5, 0, 0}},
+    {.label = "EightFieldsWithoutGroup",
+     .line = "-rw-r--r-- 1 owner 1234 Mar 7 10:25 a.txt",
+     .name = "a.txt",
+     .size = 1234,
+     .sizeText = "2 KB",
+     .dateText = "2026-03-07",
+     .timeText = "10:25",
+     .permissionText = "rw-r--r-- ",
+     .modified = LocalFields{kYear, 3, 7, 10, 25}},
+    {.label = "SymbolicLink",
+     .line = "lrwxrwxrwx 1 o g 11 Jan 1 2003 link -> /target",
+     .directory = true,
+     .name = "link",
+     .size = 11,
+     .sizeText = "1 KB",
+     .dateText = "2003-01-01",
+     .permissionText = "rwxrwxrwx ",
+     .modified = LocalFields{2003, 1, 1, 0, 0},
+     .rawLine = "lrwxrwxrwx 1 o g 11 Jan 1 2003 link"},
+    {.label = "DosDirectoryAtNoon",
+     .line = "05-12-03  12:30PM       <DIR>          pub",
+     .directory = true,
+     .dos = true,
+     .name = "pub",
+     .dateText = "2003-05-12",
+     .timeText = "12:30",
+     .modified = LocalFields{2003, 5, 12, 12, 30}},
+    {.label = "DosFileWithBlankInName",
+     .line = "05-12-99  09:00AM              1024 a b.txt",
+     .dos = true,
+     .name = "a b.txt",
+     .size = 1024,
+     .sizeText = "2 KB",
+     .dateText = "1999-05-12",
+     .timeText = " 9:00",
+     .modified = LocalFields{1999, 5, 12, 9, 0}},
+    {.label = "DotEntry",
+     .line = "drwxr-xr-x   2 owner group     4096 Jan  5  2003 .",
+     .outcome = Outcome::DroppedForDot},
+    {.label = "DotDotEntry",
+     .line = "drwxr-xr-x   2 owner group     4096 Jan  5  2003 ..",
+     .outcome = Outcome::DroppedForDot},
+    {.label = "NameEndingInDot",
+     .line = "-rw-r--r--   1 owner group       10 Jan  5  2003 readme.",
+     .outcome = Outcome::DroppedForDot},
+    {.label = "DosDotDot",
+     .line = "05-12-03  12:30PM       <DIR>          ..",
+     .outcome = Outcome::DroppedForDot},
+    {.label = "LowerCaseMonth",
+     .line = "-rw-r--r--   1 owner group      100 jan 15  2004 notes",
+     .name = "notes",
+     .size = 100,
+     .sizeText = "1 KB",
+     .dateText = "2004-01-15",
+     .permissionText = "rw-r--r-- ",
+     .modified = LocalFields{2004, 1, 15, 0, 0}},
+
+    // MS-DOS clock and year conversions.
+    {.label = "DosQuarterPastMidnight",
+     .line = "05-12-03  12:15AM                 0 empty",
+     .dos = true,
+     .name = "empty",
+     .sizeText = "1 KB",
+     .dateText = "2003-05-12",
+     .timeText = " 0:15",
+     .modified = LocalFields{2003, 5, 12, 0, 15}},
+    {.label = "DosAfternoonLowerCase",
+     .line = "01-31-69  01:05pm      2048 late",
+     .dos = true,
+     .name = "late",
+     .size = 2048,
+     .sizeText = "3 KB",
+     .dateText = "2069-01-31",
+     .timeText = "13:05",
+     .modified = LocalFields{2069, 1, 31, 13, 5}},
+    {.label = "DosYear70Is1970",
+     .line = "06-15-70  11:59PM  1 old",
+     .dos = true,
+     .name = "old",
+     .size = 1,
+     .sizeText = "1 KB",
+     .dateText = "1970-06-15",
+     .timeText = "23:59",
+     .modified = LocalFields{1970, 6, 15, 23, 59}},
+    {.label = "DosFourDigitYear",
+     .line = "12-07-2026  10:52PM  100 x",
+     .dos = true,
+     .name = "x",
+     .size = 100,
+     .sizeText = "1 KB",
+     .dateText = "2026-12-07",
+     .timeText = "22:52",
+     .modified = LocalFields{2026, 12, 7, 22, 52}},
+    {.label = "DosTwentyFourHourClock",
+     .line = "12-07-26  14:05  100 y",
+     .dos = true,
+     .name = "y",
+     .size = 100,
+     .sizeText = "1 KB",
+     .dateText = "2026-12-07",
+     .timeText = "14:05",
+     .modified = LocalFields{2026, 12, 7, 14, 5}},
+    // A one-digit month shifts the date text out of its form: shown as it comes, no time stamp.
+    {.label = "DosShortDateToken",
+     .line = "5-12-03  10:00AM  7 short",
+     .dos = true,
+     .name = "short",
+     .size = 7,
+     .sizeText = "1 KB",
+     .dateText = "2003-5-12-",
+     .timeText = "10:00"},
+    {.label = "DosDirectoryMarkerAnywhere",
+     .line = "05-12-03  10:00AM  123 my<DIR>file",
+     .directory = true,
+     .dos = true,
+     .name = "my<DIR>file",
+     .dateText = "2003-05-12",
+     .timeText = "10:00",
+     .modified = LocalFields{2003, 5, 12, 10, 0}},
+    {.label = "DosDateOnly", .line = "05-12-03", .outcome = Outcome::Invalid},
+    {.label = "DosWithoutSize", .line = "05-12-03  12:30PM   ", .outcome = Outcome::Invalid},
+    {.label = "DosWithoutName", .line = "05-12-03  12:30PM       <DIR>   ", .outcome = Outcome::Invalid},
+
+    // Unix fields.
+    {.label = "HourMinuteFormPadded",
+     .line = "-rw-r--r-- 1 o g 5 Feb 3 1:5 t",
+     .name = "t",
+     .size = 5,
+     .sizeText = "1 KB",
+     .dateText = "2026-02-03",
+     .timeText = "01:05",
+     .permissionText = "rw-r--r-- ",
+     .modified = LocalFields{kYear, 2, 3, 1, 5}},
+    {.label = "NameKeepsInnerAndTrailingBlanks",
+     .line = "-rw-r--r-- 1 o g 5 Feb 3 2020 two  blanks ",
+     .name = "two  blanks ",
+     .size = 5,
+     .sizeText = "1 KB",
+     .dateText = "2020-02-03",
+     .permissionText = "rw-r--r-- ",
+     .modified = LocalFields{2020, 2, 3, 0, 0}},
+    {.label = "ArrowWithoutBlankBefore",
+     .line = "lrwxrwxrwx 1 o g 1 Jan 1 2003 a->b",
+     .directory = true,
+     .name = "a",
+     .size = 1,
+     .sizeText = "1 KB",
+     .dateText = "2003-01-01",
+     .permissionText = "rwxrwxrwx ",
+     .modified = LocalFields{2003, 1, 1, 0, 0},
+     .rawLine = "lrwxrwxrwx 1 o g 1 Jan 1 2003 a"},
+    {.label = "DeviceCountsAsDirectory",
+     .line = "crw-rw-rw- 1 root root 0 Jan 1 2003 null",
+     .directory = true,
+     .name = "null",
+     .sizeText = "1 KB",
+     .dateText = "2003-01-01",
+     .permissionText = "rw-rw-rw- ",
+     .modified = LocalFields{2003, 1, 1, 0, 0}},
+    {.label = "FourGigabytesAndMore",
+     .line = "-rw-r--r-- 1 o g 5000000000 Jan 1 2020 dvd.iso",
+     .name = "dvd.iso",
+     .size = 5000000000,
+     .sizeText = "4882813 KB",
+     .dateText = "2020-01-01",
+     .permissionText = "rw-r--r-- ",
+     .modified = LocalFields{2020, 1, 1, 0, 0}},
+    {.label = "SizeBeyond64BitsSaturates",
+     .line = "-rw-r--r-- 1 o g 99999999999999999999 Jan 1 2020 huge",
+     .name = "huge",
+     .size = 18446744073709551615u,
+     .sizeText = "18014398509481984 KB",
+     .dateText = "2020-01-01",
+     .permissionText = "rw-r--r-- ",
+     .modified = LocalFields{2020, 1, 1, 0, 0}},
+    // Dates that form no calendar time: the entry stays, without a time stamp.
+    {.label = "UnknownMonth",
+     .line = "-rw-r--r-- 1 o g 5 Foo 3 2003 m",
+     .name = "m",
+     .size = 5,
+     .sizeText = "1 KB",
+     .dateText = "2003--03",
+     .permissionText = "rw-r--r-- "},
+    {.label = "YearBefore1970",
+     .line = "-rw-r--r-- 1 o g 5 Dec 31 1969 old",
+     .name = "old",
+     .size = 5,
+     .sizeText = "1 KB",
+     .dateText = "1969-12-31",
+     .permissionText = "rw-r--r-- "},
+    {.label = "UnreadableYear",
+     .line = "-rw-r--r-- 1 o g 5 Jan 5 abcd y0",
+     .name = "y0",
+     .size = 5,
+     .sizeText = "1 KB",
+     .dateText = "0-01-05",
+     .permissionText = "rw-r--r-- "},
+    {.label = "NoSuchDay",
+     .line = "-rw-r--r-- 1 o g 5 Feb 30 2003 feb",
+     .name = "feb",
+     .size = 5,
+     .sizeText = "1 KB",
+     .dateText = "2003-02-30",
+     .permissionText = "rw-r--r-- "},
+    {.label = "OverlongDayAndTime",
+     .line = "-rw-r--r-- 1 o g 5 Jan 123 10:12345 z",
+     .name = "z",
+     .size = 5,
+     .sizeText = "1 KB",
+     .dateText = "2026-01-123",
+     .timeText = "10:12345",
+     .permissionText = "rw-r--r-- "},
+    {.label = "HourOutOfRange",
+     .line = "-rw-r--r-- 1 o g 5 Jan 1 25:00 h",
+     .name = "h",
+     .size = 5,
+     .sizeText = "1 KB",
+     .dateText = "2026-01-01",
+     .timeText = "25:00",
+     .permissionText = "rw-r--r-- "},
+    {.label = "NoBlankAtAll", .line = "garbage", .outcome = Outcome::Invalid},
+    {.label = "NoName", .line = "-rw-r--r-- 1 o 12 Jan 5 2003", .outcome = Outcome::Invalid},
+    {.label = "NoNameTrailingBlanks",
+     .line = "-rw-r--r-- 1 o 12 Jan 5 2003    ",
+     .outcome = Outcome::Invalid},
+    // Eight fields mean no group column, even when it is the name that is missing.
+    {.label = "EightFieldsReadWithoutGroup",
+     .line = "-rw-r--r-- 1 o g 12 Jan 5 2003",
+     .name = "2003",
+     .sizeText = "1 KB",
+     .dateText = "5--00",
+     .permissionText = "rw-r--r-- "},
+    {.label = "TooFewFields", .line = "-rw-r--r-- 1 o", .outcome = Outcome::Invalid},
+    {.label = "ArrowOnly", .line = "-> /target", .outcome = Outcome::Invalid},
+    {.label = "OnlyBlanks", .line = "      ", .outcome = Outcome::Invalid},
+
+    // Lines as real servers send them.
+    {.label = "PyftpdlibDirectory",
+     .line = "drwxr-xr-x   2 root     root         4096 Dec 07 22:52 pub",
+     .directory = true,
+     .name = "pub",
+     .size = 4096,
+     .sizeText = "5 KB",
+     .dateText = "2026-12-07",
+     .timeText = "22:52",
+     .permissionText = "rwxr-xr-x ",
+     .modified = LocalFields{kYear, 12, 7, 22, 52}},
+    {.label = "ProftpdFile",
+     .line = "-rw-r--r--   1 root     root           12 Dec  7 22:54 hello.txt",
+     .name = "hello.txt",
+     .size = 12,
+     .sizeText = "1 KB",
+     .dateText = "2026-12-07",
+     .timeText = "22:54",
+     .permissionText = "rw-r--r-- ",
+     .modified = LocalFields{kYear, 12, 7, 22, 54}},
+    {.label = "PureFtpdFileWithNumericOwner",
+     .line = "-rw-r--r--    1 1000       users          307200 Jan 01  2025 file with space.txt",
+     .name = "file with space.txt",
+     .size = 307200,
+     .sizeText = "301 KB",
+     .dateText = "2025-01-01",
+     .permissionText = "rw-r--r-- ",
+     .modified = LocalFields{2025, 1, 1, 0, 0}},
+    {.label = "VsftpdDirectory",
+     .line = "drwxr-xr-x    2 0        0            4096 Dec 07 22:52 incoming",
+     .directory = true,
+     .name = "incoming",
+     .size = 4096,
+     .sizeText = "5 KB",
+     .dateText = "2026-12-07",
+     .timeText = "22:52",
+     .permissionText = "rwxr-xr-x ",
+     .modified = LocalFields{kYear, 12, 7, 22, 52}},
+    {.label = "PyftpdlibDosDirectory",
+     .line = "12-07-26  10:52PM       <DIR>          incoming",
+     .directory = true,
+     .dos = true,
+     .name = "incoming",
+     .dateText = "2026-12-07",
+     .timeText = "22:52",
+     .modified = LocalFields{2026, 12, 7, 22, 52}},
+    {.label = "PyftpdlibDosFile",
+     .line = "12-07-26  10:52PM               100000 big.bin",
+     .dos = true,
+     .name = "big.bin",
+     .size = 100000,
+     .sizeText = "98 KB",
+     .dateText = "2026-12-07",
+     .timeText = "22:52",
+     .modified = LocalFields{2026, 12, 7, 22, 52}},
+    // Bytes are kept as they are: no encoding is assumed, and unsafe names are refused later, by the
+    // code that transfers.
+    {.label = "NonUtf8Name",
+     .line = "-rw-r--r-- 1 o g 1 Jan 1 2020 caf\xe9 \xff\xfe",
+     .name = "caf\xe9 \xff\xfe",
+     .size = 1,
+     .sizeText = "1 KB",
+     .dateText = "2020-01-01",
+     .permissionText = "rw-r--r-- ",
+     .modified = LocalFields{2020, 1, 1, 0, 0}},
+    {.label = "NulBytesInName",
+     .line = Bytes("-rw-r--r-- 1 o g 1 Jan 1 2020 a\0b\0"),
+     .name = Bytes("a\0b\0"),
+     .size = 1,
+     .sizeText = "1 KB",
+     .dateText = "2020-01-01",
+     .permissionText = "rw-r--r-- ",
+     .modified = LocalFields{2020, 1, 1, 0, 0}},
+    {.label = "AbsolutePathAsName",
+     .line = "-rw-r--r-- 1 o g 1 Jan 1 2020 /etc/passwd",
+     .name = "/etc/passwd",
+     .size = 1,
+     .sizeText = "1 KB",
+     .dateText = "2020-01-01",
+     .permissionText = "rw-r--r-- ",
+     .modified = LocalFields{2020, 1, 1, 0, 0}},
+    {.label = "ParentStepsInName",
+     .line = "drwxr-xr-x 1 o g 1 Jan 1 2020 a/../../b",
+     .directory = true,
+     .name = "a/../../b",
+     .size = 1,
+     .sizeText = "1 KB",
+     .dateText = "2020-01-01",
+     .permissionText = "rwxr-xr-x ",
+     .modified = LocalFields{2020, 1, 1, 0, 0}},
+};
+
+void ExpectFields(const RemoteItem& item, const LineCase& c) {
+    EXPECT_TRUE(item.valid());
+    EXPECT_EQ(item.isDirectory(), c.directory);
+    EXPECT_EQ(item.dosStyle(), c.dos);
+    EXPECT_EQ(item.name(), c.name);
+    EXPECT_EQ(item.size(), c.size);
+    EXPECT_EQ(item.sizeText(), c.sizeText);
+    EXPECT_EQ(item.dateText(), c.dateText);
+    EXPECT_EQ(item.timeText(), c.timeText);
+    EXPECT_EQ(item.permissionText(), c.permissionText);
+    EXPECT_EQ(item.rawLine(), c.rawLine.isNull() ? c.line : c.rawLine);
+    EXPECT_EQ(item.modified(), c.modified ? std::optional<qint64>(Mktime(*c.modified)) : std::nullopt);
+}
+
+class ListingLine : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(ListingLine, ParsesToTheExpectedItem) {
+    const LineCase& c = GetParam();
+    const ParsedListing parsed = ParseListing(c.line, "/pub"_ba, true, kYear);
+    const QList<RemoteItem>& kept = c.directory ? parsed.items.directories : parsed.items.files;
+    const qsizetype keptCount = parsed.items.directories.size() + parsed.items.files.size();
+    ASSERT_TRUE(parsed.cacheEntry);
+    EXPECT_EQ(parsed.cacheEntry->path, "/pub");
+    if (c.outcome != Outcome::Listed) {
+        EXPECT_EQ(keptCount, 0);
+        EXPECT_TRUE(parsed.cacheEntry->lines.isEmpty());
+        if (c.outcome == Outcome::Invalid || c.outcome == Outcome::DroppedForDot) {
+            EXPECT_EQ(RemoteItem(c.line, kYear).valid(), c.outcome == Outcome::DroppedForDot);
+        }
+        return;
+    }
+    ASSERT_EQ(keptCount, 1);
+    ASSERT_EQ(kept.size(), 1);
+    ExpectFields(kept.front(), c);
+    EXPECT_EQ(parsed.cacheEntry->lines, QList<QByteArray>{c.line}); // as received, link target included
+    ExpectFields(RemoteItem(c.line, kYear), c);
+}
+
+INSTANTIATE_TEST_SUITE_P(ListingParser, ListingLine, ::testing::ValuesIn(kLineCases),
+                         [](const ::testing::TestParamInfo<LineCase>& info) {
+                             return std::string(info.param.label);
+                         });
+
+QByteArray AllLines(const char* separator) {
+    QByteArray listing;
+    for (const LineCase& c : kLineCases) {
+        listing += c.line + separator;
+    }
+    return listing;
+}
+
+TEST(ListingParser, ParsesAllTableLinesAsOneListingInOrder) {
+    for (const char* separator : {"\r\n", "\n", "\r", "\r\n\r\n\n"}) {
+        SCOPED_TRACE(separator);
+        const ParsedListing parsed = ParseListing(AllLines(separator), "/"_ba, true, kYear);
+        qsizetype directory = 0;
+        qsizetype file = 0;
+        QList<QByteArray> keptLines;
+        for (const LineCase& c : kLineCases) {
+            if (c.outcome != Outcome::Listed) {
+                continue;
+            }
+            SCOPED_TRACE(c.label);
+            const QList<RemoteItem>& kept = c.directory ? parsed.items.directories : parsed.items.files;
+            qsizetype& index = c.directory ? directory : file;
+            ASSERT_LT(index, kept.size());
+            ExpectFields(kept.at(index++), c);
+            keptLines.append(c.line);
+        }
+        EXPECT_EQ(directory, parsed.items.directories.size());
+        EXPECT_EQ(file, parsed.items.files.size());
+        ASSERT_TRUE(parsed.cacheEntry);
+        EXPECT_EQ(parsed.cacheEntry->lines, keptLines);
+
+        // The cached lines give the same items again.
+        const ListingItems rebuilt = RebuildFromLines(parsed.cacheEntry->lines, kYear);
+        EXPECT_EQ(rebuilt.directories, parsed.items.directories);
+        EXPECT_EQ(rebuilt.files, parsed.items.files);
+    }
+}
+
+TEST(ListingParser, WithoutCachingMakesNoEntry) {
+    const ParsedListing parsed = ParseListing(AllLines("\r\n"), "/"_ba, false, kYear);
+    EXPECT_FALSE(parsed.cacheEntry);
+    EXPECT_FALSE(parsed.items.files.isEmpty());
+}
+
+TEST(ListingParser, SplitsAtEveryRunOfLineEnds) {
+    const QByteArray line = "-rw-r--r-- 1 o g 1 Jan 1 2020 f"_ba;
+    EXPECT_EQ(ParseListing(QByteArray(), "/"_ba, true, kYear).cacheEntry->lines.size(), 0);
+    EXPECT_EQ(ParseListing("\r\n\n\r"_ba, "/"_ba, true, kYear).cacheEntry->lines.size(), 0);
+    EXPECT_EQ(ParseListing("total 0\r\n"_ba, "/"_ba, true, kYear).cacheEntry->lines.size(), 0);
+    const ParsedListing parsed =
+        ParseListing("\n\r" + line + "\r\r" + line + "\n" + line, "/"_ba, true, kYear);
+    EXPECT_EQ(parsed.cacheEntry->lines, (QList<QByteArray>{line, line, line}));
+    ASSERT_EQ(parsed.items.files.size(), 3);
+    EXPECT_EQ(parsed.items.files.back().name(), "f"); // the last line needs no line end
+    // A single line ends at its first CR or LF.
+    EXPECT_EQ(RemoteItem(line + "\r\nmore", kYear).name(), "f");
+}
+
+TEST(ListingParser, ItemsOutliveTheListingAndRawData) {
+    RemoteItem kept;
+    {
+        const QByteArray listing = "-rw-r--r-- 1 o g 1 Jan 1 2020 shared\r\n"_ba;
+        kept = ParseListing(listing, "/"_ba, false, kYear).items.files.front();
+    }
+    EXPECT_EQ(kept.name(), "shared");
+
+    // Bytes the array does not own are copied rather than shared.
+    QByteArray storage = "-rw-r--r-- 1 o g 1 Jan 1 2020 raw"_ba;
+    const QByteArray raw = QByteArray::fromRawData(storage.constData(), storage.size());
+    const RemoteItem item(raw, kYear);
+    const ParsedListing parsed = ParseListing(raw, "/"_ba, false, kYear);
+    storage.fill('x');
+    EXPECT_EQ(item.name(), "raw");
+    ASSERT_EQ(parsed.items.files.size(), 1);
+    EXPECT_EQ(parsed.items.files.front().name(), "raw");
+    const RemoteItem copy = item;
+    EXPECT_EQ(copy, item);
+    EXPECT_EQ(copy.name(), "raw");
+}
+
+TEST(ListingParser, KeepsLongNamesWhole) {
+    const QByteArray name(300, 'n');
+    const QByteArray line = "-rw-r--r-- 1 o g 1 Jan 1 2020 " + name;
+    const ParsedListing parsed = ParseListing(line, "/"_ba, true, kYear);
+    ASSERT_EQ(parsed.items.files.size(), 1);
+    EXPECT_EQ(parsed.items.files.front().name(), name);
+    EXPECT_EQ(parsed.items.files.front().rawLine(), line);
+
+    const QByteArray longName(100 * 1024, 'x');
+    const ParsedListing huge =
+        ParseListing("drwxr-xr-x 1 o g 1 Jan 1 2020 " + longName, "/"_ba, false, kYear);
+    ASSERT_EQ(huge.items.directories.size(), 1);
+    EXPECT_EQ(huge.items.directories.front().name(), longName);
+}
+
+// Hostile listings: each must parse quickly (the parser is linear) and give only well-formed items.
+TEST(ListingParser, SurvivesHostileListings) {
+    const auto started = std::chrono::steady_clock::now();
+
+    EXPECT_EQ(ParseListing(QByteArray(10'000'000, ' '), "/"_ba, true, kYear).cacheEntry->lines.size(), 0);
+    EXPECT_EQ(ParseListing(QByteArray(100 * 1024, 'x'), "/"_ba, true, kYear).cacheEntry->lines.size(), 0);
+    EXPECT_EQ(ParseListing(QByteArray(100 * 1024, '7'), "/"_ba, true, kYear).cacheEntry->lines.size(), 0);
+    EXPECT_EQ(ParseListing(QByteArray(100 * 1024, '\0'), "/"_ba, true, kYear).cacheEntry->lines.size(), 0);
+    // Blanks between every field, and a line of nothing but arrows.
+    const QByteArray gap(1'000'000, ' ');
+    const QByteArray spaced = "-rw" + gap + "1" + gap + "o" + gap + "g" + gap + "9" + gap + "Jan" + gap +
+                              "1" + gap + "2020" + gap + "name";
+    const ParsedListing wide = ParseListing(spaced, "/"_ba, false, kYear);
+    ASSERT_EQ(wide.items.files.size(), 1);
+    EXPECT_EQ(wide.items.files.front().name(), "name");
+    EXPECT_EQ(wide.items.files.front().permissionText(), "rw ");
+    EXPECT_TRUE(
+        ParseListing("d " + QByteArray(1'000'000, '>'), "/"_ba, false, kYear).items.directories.isEmpty());
+
+    // Pseudo-random bytes rich in the bytes the parser looks at.
+    static constexpr char kAlphabet[] = " \r\n-:>dl0123456789<DIR>PMAMJanDec\0\xff";
+    quint32 state = 12345;
+    QByteArray noise;
+    for (int i = 0; i < 2'000'000; ++i) {
+        state = state * 1664525u + 1013904223u;
+        noise += kAlphabet[(state >> 16) % (sizeof kAlphabet - 1)];
+    }
+    const ParsedListing parsed = ParseListing(noise, "/"_ba, true, kYear);
+    const ListingItems rebuilt = RebuildFromLines(parsed.cacheEntry->lines, kYear);
+    EXPECT_EQ(rebuilt.directories, parsed.items.directories);
+    EXPECT_EQ(rebuilt.files, parsed.items.files);
+    for (const QList<RemoteItem>* kind : {&parsed.items.directories, &parsed.items.files}) {
+        for (const RemoteItem& item : *kind) {
+            EXPECT_TRUE(item.valid() && !item.name().isEmpty() && !item.name().endsWith('.'));
+        }
+    }
+
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+}
+
+// The platform is asked once per day; times of days with a clock change are asked one by one, so
+// every answer is what mktime itself gives.
+class LocalTimeCacheInZone : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        const char* old = std::getenv("TZ");
+        savedZone_ = old ? std::optional<std::string>(old) : std::nullopt;
+        setenv("TZ", GetParam(), 1);
+        tzset();
+    }
+    void TearDown() override {
+        if (savedZone_) {
+            setenv("TZ", savedZone_->c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+
+private:
+    std::optional<std::string> savedZone_;
+};
+
+TEST_P(LocalTimeCacheInZone, AgreesWithMktimeAroundClockChanges) {
+    LocalTimeCache cache;
+    // The clock changes of 2024 in the zones below, days next to them and plain days.
+    for (const auto& [month, day] : {std::pair{3, 31}, std::pair{10, 27}, std::pair{4, 7}, std::pair{10, 6},
+                                     std::pair{3, 10}, std::pair{11, 3}, std::pair{10, 20}, std::pair{2, 18},
+                                     std::pair{4, 10}, std::pair{8, 31}, std::pair{9, 1}, std::pair{9, 15},
+                                     std::pair{7, 19}, std::pair{7, 25}, std::pair{6, 1}, std::pair{1, 1}}) {
+        for (int minute = 0; minute < 24 * 60; minute += 5) {
+            const LocalFields fields{2024, month, day, minute / 60, minute % 60};
+            SCOPED_TRACE(std::to_string(month) + "-" + std::to_string(day) + " " + std::to_string(minute));
+            EXPECT_EQ(cache.Convert(2024, month, day, minute / 60, minute % 60, 0), Mktime(fields));
+        }
+    }
+    EXPECT_EQ(cache.Convert(1969, 12, 31, 23, 59, 0), std::nullopt);
+    EXPECT_EQ(cache.Convert(2024, 2, 30, 0, 0, 0), std::nullopt);
+    EXPECT_EQ(cache.Convert(2024, 2, 29, 24, 0, 0), std::nullopt);
+    EXPECT_EQ(cache.Convert(2023, 2, 29, 0, 0, 0), std::nullopt);
+    EXPECT_EQ(cache.Convert(2024, 13, 1, 0, 0, 0), std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(ListingParserTimes, LocalTimeCacheInZone,
+                         ::testing::Values("UTC0", "CET-1CEST,M3.5.0,M10.5.0/3",
+                                           "<+1030>-10:30<+11>-11,M10.1.0,M4.1.0", "EST5EDT,M3.2.0,M11.1.0",
+                                           // Clock changes at midnight, and an hour passed twice
+                                           // at the start of September.
+                                           "<-03>3<-02>,M10.3.0/0,M2.3.0/0", "<+02>-2<+03>,J100,J244/1",
+                                           // Summer time for ten days of July only.
+                                           "<+02>-2<+03>,J200,J210"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::to_string(info.index);
+                         });
+
+} // namespace
