@@ -9,6 +9,11 @@ FtpCommand& CommandSequence::Append(QByteArray text) {
     return *queue_.back();
 }
 
+FtpCommand& CommandSequence::PushFront(QByteArray text) {
+    queue_.push_front(std::make_unique<FtpCommand>(std::move(text)));
+    return *queue_.front();
+}
+
 std::unique_ptr<FtpCommand> CommandSequence::TakeHead() {
     if (queue_.empty()) {
         return nullptr;

@@ -23,6 +23,8 @@ public:
     SequenceKind Kind() const { return kind_; }
 
     FtpCommand& Append(QByteArray text);
+    // Puts a command at the head, so it is the next one sent.
+    FtpCommand& PushFront(QByteArray text);
     void Append(std::unique_ptr<FtpCommand> command) { queue_.push_back(std::move(command)); }
     bool IsEmpty() const { return queue_.empty(); }
     std::size_t Size() const { return queue_.size(); }
@@ -40,9 +42,28 @@ public:
     // "PASS ********" when "HiddePassWord" is on and the session is not anonymous.
     static QByteArray LogText(const FtpCommand& command, const SettingsStore& settings, bool anonymous);
 
+    // A refused PASV or PORT is answered by the other mode once per sequence; a second refusal of
+    // the same mode is recorded instead, so a server that refuses both cannot keep it alternating.
+    bool fellBackToPort = false;
+    bool fellBackToPasv = false;
+
 private:
     SequenceKind kind_;
     std::deque<std::unique_ptr<FtpCommand>> queue_;
+};
+
+// The sequence that lists a directory: the REST probe when asked for, CWD, PWD, TYPE A, PASV or
+// PORT, LIST.
+class ListingSequence : public CommandSequence {
+public:
+    ListingSequence(bool probe, bool passive)
+        : CommandSequence(SequenceKind::Listing), probe_(probe), passive_(passive) {}
+    bool Probe() const { return probe_; }
+    bool Passive() const { return passive_; }
+
+private:
+    bool probe_;
+    bool passive_;
 };
 
 } // namespace tessaly

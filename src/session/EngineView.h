@@ -1,5 +1,6 @@
 #pragma once
 
+#include "listing/ListingParser.h"
 #include "session/FtpSession.h"
 
 #include <QByteArray>
@@ -42,6 +43,9 @@ public:
     virtual void SetPaneEnabled(bool enabled) = 0;
     virtual void SetPaneBusy(bool busy) = 0;
     virtual void ClearPane() = 0;
+    // The remote directory the pane shows, and its items (directories first, each in listing order).
+    virtual void SetPath(const QByteArray& path) = 0;
+    virtual void ShowListing(const ListingItems& items) = 0;
     // Deletes every row of the transfer task list.
     virtual void ClearTasks() = 0;
 

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "listing/FolderCache.h"
 #include "session/ReplyReader.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tessaly {
@@ -57,7 +60,11 @@ struct FtpSession {
     std::vector<std::unique_ptr<ServerMessage>> messages;
     bool listingMode = true; // the data connection carries a listing, not a file
     quint64 speedByteCount = 0;
-    QByteArray listingBuffer;
+    QByteArray listingBuffer;           // the listing received so far, byte for byte
+    std::optional<QDateTime> dataStart; // the first readable or writable event of a data connection
+    std::optional<QDateTime> dataEnd;   // when the receive-speed line was made
+    FolderCache folderCache;            // listings of the directories visited
+    const FolderCacheEntry* cachedListing = nullptr; // shown once the CWD that leads to it succeeds
     QByteArray viewFile;
     int viewAction = -1;
     bool savePassword = false;

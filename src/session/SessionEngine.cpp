@@ -37,6 +37,9 @@ SessionEngine::SessionEngine(EngineView& view, SettingsStore settings)
 }
 
 SessionEngine::~SessionEngine() {
+    if (data_) {
+        data_->CloseSocket();
+    }
     if (control_) {
         control_->CloseSocket();
     }
@@ -115,20 +118,36 @@ bool SessionEngine::SendCommands(const QList<QByteArray>& lines) {
     return true;
 }
 
-void SessionEngine::FinishReply(qsizetype consumed) {
+void SessionEngine::FinishReply(qsizetype consumed, bool dataCommandRefused) {
     currentCommand_.reset();
     if (!session_) {
         return;
     }
     session_->reply.Consume(consumed);
+    if (data_ && dataCommandRefused) {
+        // The server refused the transfer; whatever the data connection holds is not waited for.
+        RetireDataConnection();
+    }
+    const quint64 serial = sessionSerial_;
+    if (data_) {
+        // The data connection's close continues the work.
+        if (currentSequence_ && currentSequence_->IsEmpty()) {
+            currentSequence_.reset();
+        } else {
+            SendNextOfCurrentSequence();
+        }
+        return;
+    }
     if (currentSequence_ && !currentSequence_->IsEmpty()) {
         SendNextOfCurrentSequence();
         return;
     }
     currentSequence_.reset();
-    // Jobs (transfers, recursive deletes) continue here once they exist; with none, go idle. The
-    // listing fetched again for a pending refresh comes with the data channel.
+    // Jobs (transfers, recursive deletes) continue here once they exist; with none, go idle.
     GoIdle();
+    if (session_ && serial == sessionSerial_ && session_->refreshPending && IsIdle()) {
+        RefreshListing(false);
+    }
 }
 
 void SessionEngine::GoIdle() {
@@ -136,7 +155,9 @@ void SessionEngine::GoIdle() {
         return;
     }
     const quint64 serial = sessionSerial_;
-    view_.SetPaneEnabled(true);
+    if (!data_) {
+        view_.SetPaneEnabled(true);
+    }
     if (ReadInt(u"Advance", u"KeepConnection", 1) != 0) {
         keepAliveTimer_.start(KeepAliveSeconds(ReadInt(u"Advance", u"IdleCommand", 30)) * 1000);
     }
@@ -189,7 +210,10 @@ void SessionEngine::CloseSession() {
         session_.reset();
         ++sessionSerial_;
     }
+    CloseListener();
+    RetireDataConnection();
     RetireControlConnection();
+    items_ = {};
     for (QTimer* timer : {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_}) {
         timer->stop();
     }
@@ -208,14 +232,26 @@ void SessionEngine::CloseSession() {
     }
 }
 
-void SessionEngine::RetireControlConnection() {
-    if (!control_) {
+void SessionEngine::Retire(std::unique_ptr<AsyncSocket> socket) {
+    if (!socket) {
         return;
     }
-    control_->CloseSocket();
-    retired_.push_back(std::move(control_));
+    socket->CloseSocket();
+    retired_.push_back(std::move(socket));
     QMetaObject::invokeMethod(
         &context_, [this] { retired_.clear(); }, Qt::QueuedConnection);
+}
+
+void SessionEngine::RetireControlConnection() {
+    Retire(std::move(control_));
+}
+
+void SessionEngine::RetireDataConnection() {
+    Retire(std::move(data_));
+}
+
+void SessionEngine::CloseListener() {
+    listener_.reset();
 }
 
 void SessionEngine::Disconnect() {
@@ -240,6 +276,7 @@ void SessionEngine::AbortCommand() {
     // A single operation: forget it without telling the server. Jobs are aborted with transfers.
     currentSequence_.reset();
     currentCommand_.reset();
+    RetireDataConnection();
     session_->refreshPending = false;
     session_->awaitingReply = false;
     view_.SetPaneEnabled(true);

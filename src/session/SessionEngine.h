@@ -1,7 +1,9 @@
 #pragma once
 
+#include "net/ListeningSocket.h"
 #include "session/CommandSequence.h"
 #include "session/ControlConnection.h"
+#include "session/DataConnection.h"
 #include "session/EngineView.h"
 #include "session/FtpSession.h"
 #include "session/PlainCommandTable.h"
@@ -44,6 +46,15 @@ public:
     void AbortCommand();
     // Sends command lines as one plain sequence, as typed by the user; only while logged in and idle.
     bool SendCommands(const QList<QByteArray>& lines);
+    // Lists the current directory again; keepDirectory lists whatever directory the server is in.
+    void RefreshListing(bool keepDirectory);
+    // Goes to a directory (up: the parent, whose path the caller computed), from the directory
+    // cache when it holds the listing.
+    void ChangeDirectory(const QByteArray& path, bool up);
+    // The "Clear cache" command.
+    void ClearCache();
+    // The items the remote pane shows now, and the directory they are of.
+    const ListingItems& CurrentItems() const { return items_; }
     void CloseSession();
 
     const FtpSession* Session() const { return session_.get(); }
@@ -67,6 +78,7 @@ public:
 
 private:
     friend class ControlConnection;
+    friend class DataConnection;
 
     // What a connection attempt reports when it retries or gives up.
     struct RetryTexts {
@@ -85,6 +97,30 @@ private:
     void OnControlProxyConnected(int error);
     void OnControlProxyFailed(int mode);
 
+    // Data connection hooks and the listener.
+    void OnDataHostResolved(int error);
+    void OnDataConnected(int error);
+    void OnDataClosed(int error);
+    void OnDataReadable(int error);
+    void OnDataWritable(int error);
+    void OnListenerAccept();
+
+    // Listings and the data channel.
+    std::unique_ptr<CommandSequence> MakeListingSequence(bool keepDirectory);
+    void QueueListCommands(CommandSequence& sequence, bool passive);
+    bool OpenActiveListener(CommandSequence& sequence, bool atTail);
+    void ConnectPassiveData(const FtpCommand& pasv);
+    void HandleListingReply(FtpCommand& command);
+    void FallBackToPasv(CommandSequence& sequence, FtpCommand& port);
+    void FallBackToPort(CommandSequence& sequence, FtpCommand& pasv);
+    QByteArray FinishListing();
+    QByteArray FormatReceiveSpeed();
+    void ShowCachedListing(const FtpCommand& command);
+    void DisplayItems(ListingItems items);
+    void RetireDataConnection();
+    void CloseListener();
+    std::unique_ptr<DataConnection> MakeDataConnection();
+
     // Connecting.
     void ConnectSession();
     std::unique_ptr<ControlConnection> MakeControlConnection();
@@ -102,7 +138,7 @@ private:
     void OnLoggedIn();
     void HandleCommandReply(FtpCommand& command);
     void RunCommandAction(CommandAction action, FtpCommand& command, bool succeeded);
-    void FinishReply(qsizetype consumed);
+    void FinishReply(qsizetype consumed, bool dataCommandRefused);
 
     // Sending and idling.
     std::unique_ptr<FtpCommand> SendNextCommand(CommandSequence& sequence);
@@ -118,6 +154,7 @@ private:
         return settings_.GetInt(section, key, defaultValue);
     }
     void RetireControlConnection();
+    void Retire(std::unique_ptr<AsyncSocket> socket);
     bool Ask(const std::function<bool()>& question);
 
     EngineView& view_;
@@ -127,6 +164,9 @@ private:
     std::unique_ptr<FtpSession> session_;
     std::unique_ptr<FtpSession> lastSession_;
     std::unique_ptr<ControlConnection> control_;
+    std::unique_ptr<DataConnection> data_;
+    std::unique_ptr<ListeningSocket> listener_;
+    ListingItems items_;
     std::unique_ptr<FtpCommand> currentCommand_;
     std::unique_ptr<CommandSequence> currentSequence_;
 
@@ -140,7 +180,7 @@ private:
     QTimer replyTimer_;     // 12
     QTimer retryWaitTimer_; // the pause before the next connection attempt
     // Connections closed inside their own hooks are destroyed on the next turn of the loop.
-    std::vector<std::unique_ptr<ControlConnection>> retired_;
+    std::vector<std::unique_ptr<AsyncSocket>> retired_;
     QObject context_;
 };
 

@@ -111,8 +111,8 @@ void SessionEngine::OnLoggedIn() {
         lastSession_ = std::make_unique<FtpSession>();
     }
     lastSession_->CopyParametersFrom(session);
-    currentSequence_.reset();
-    // The listing of the login directory follows here once the data channel exists.
+    // The listing of the login directory (or of the directory asked for) follows.
+    currentSequence_ = MakeListingSequence(false);
     auto welcome = std::make_unique<ServerMessage>(session.welcomeText);
     session.firstMessage = welcome.get();
     session.latestMessage = welcome.get();

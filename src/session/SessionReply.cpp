@@ -83,7 +83,8 @@ void SessionEngine::OnControlReadable(int error) {
             return;
         }
     }
-    FinishReply(consumed);
+    const bool refused = currentCommand_ && currentCommand_->dataCommand && currentCommand_->replyCode >= 400;
+    FinishReply(consumed, refused);
 }
 
 bool SessionEngine::ReadControlBytes() {
@@ -121,7 +122,7 @@ bool SessionEngine::ReadControlBytes() {
     return true;
 }
 
-qsizetype SessionEngine::ApplyAwaitingRules(const ReplyScan& scan, QByteArray& /*statusText*/) {
+qsizetype SessionEngine::ApplyAwaitingRules(const ReplyScan& scan, QByteArray& statusText) {
     FtpSession& session = *session_;
     FtpCommand* command = currentCommand_.get();
     if (!command) {
@@ -148,8 +149,10 @@ qsizetype SessionEngine::ApplyAwaitingRules(const ReplyScan& scan, QByteArray& /
             session.awaitingReply = true;
         } else if (EndsDataTransfer(scan.lastCode)) {
             session.awaitingReply = false;
-            // With the data connection already closed, the transfer completes here; the data
-            // channel supplies that step and its status text.
+            // With the data connection already closed, the transfer completes here.
+            if (scan.lastCode < 400 && !data_ && session.listingMode) {
+                statusText = FinishListing();
+            }
         }
     }
     return left;
@@ -174,7 +177,8 @@ void SessionEngine::HandleCommandReply(FtpCommand& command) {
         WriteLog(LogKind::Status, command.statusAfter);
     }
     if (currentSequence_ && currentSequence_->Kind() == SequenceKind::Listing) {
-        return; // the listing sequence's rules come with the data channel
+        HandleListingReply(command);
+        return;
     }
     const PlainCommandRule* rule = FindPlainCommandRule(command.text);
     if (!rule) {
@@ -217,14 +221,26 @@ void SessionEngine::RunCommandAction(CommandAction action, FtpCommand& command, 
         break;
     }
     case CommandAction::ShowCachedListing:
+        ShowCachedListing(command);
+        break;
     case CommandAction::DropCachedListing:
-        // The directory cache and its waiting listing come with the listings.
+        session.cachedListing = nullptr;
         break;
     case CommandAction::ConnectPassive:
+        ConnectPassiveData(command);
+        break;
     case CommandAction::FallBackToPasv:
+        if (currentSequence_) {
+            FallBackToPasv(*currentSequence_, command);
+        }
+        break;
     case CommandAction::FallBackToPort:
+        if (currentSequence_) {
+            FallBackToPort(*currentSequence_, command);
+        }
+        break;
     case CommandAction::QueuePendingDownload:
-        // Data connections and downloads come with the data channel.
+        // Downloads come with transfers.
         break;
     }
 }

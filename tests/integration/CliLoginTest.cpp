@@ -30,9 +30,30 @@ TEST(CliLogin, VsftpdPasswordLoginPrintsTheWholeLogAndExitsZero) {
         "              331 Please specify the password.",
         "COMMAND:>  PASS ********",
         "              230 Login successful.",
-        "STATUS:>  Disconnect by client(<stamp>).",
+        // The listing of the login directory follows.
+        "COMMAND:>  SYST",
+        "              215 UNIX Type: L8",
+        "COMMAND:>  REST 100",
+        "              350 Restart position accepted (100).",
+        "COMMAND:>  REST 0",
+        "              350 Restart position accepted (0).",
+        "COMMAND:>  PWD",
+        "              257 \"/\" is the current directory",
+        "COMMAND:>  TYPE A",
+        "              200 Switching to ASCII mode.",
+        "COMMAND:>  PASV",
     };
-    EXPECT_EQ(run.lines, expected) << run.text();
+    EXPECT_EQ(run.lines.mid(0, expected.size()), expected) << run.text();
+    const QList<QByteArray> tail = {
+        "STATUS:>  Open the data channel...",
+        "COMMAND:>  LIST",
+        "              150 Here comes the directory listing.",
+        "              226 Directory send OK.",
+    };
+    const qsizetype list = run.lines.indexOf("STATUS:>  Open the data channel...");
+    ASSERT_GT(list, 0) << run.text();
+    EXPECT_EQ(run.lines.mid(list, tail.size()), tail) << run.text();
+    EXPECT_EQ(run.lines.last(), "STATUS:>  Disconnect by client(<stamp>).");
     EXPECT_EQ(run.exitCode, 0);
 }
 

@@ -36,6 +36,19 @@ QList<QByteArray> RecordingView::texts() const {
     return out;
 }
 
+QList<QByteArray> RecordingView::shownNames() const {
+    QList<QByteArray> names;
+    if (!listings.isEmpty()) {
+        for (const RemoteItem& item : listings.last().directories) {
+            names.append(item.name().toByteArray());
+        }
+        for (const RemoteItem& item : listings.last().files) {
+            names.append(item.name().toByteArray());
+        }
+    }
+    return names;
+}
+
 std::string RecordingView::joined() const {
     return lines().join('\n').toStdString();
 }

@@ -23,6 +23,11 @@ public:
     void SetPaneEnabled(bool enabled) override { paneEnabled = enabled; }
     void SetPaneBusy(bool busy) override { paneBusy = busy; }
     void ClearPane() override { ++paneClears; }
+    void SetPath(const QByteArray& newPath) override { path = newPath; }
+    void ShowListing(const ListingItems& items) override {
+        listings.append(items);
+        ++listingCount;
+    }
     void ClearTasks() override { ++taskClears; }
     QString WindowTitle() const override { return title; }
     void SetWindowTitle(const QString& newTitle) override { title = newTitle; }
@@ -46,6 +51,12 @@ public:
     QList<LoginRequest> loginRequests;
     QList<QByteArray> shownMessages;
     QList<std::vector<FailureRecord>> failureReports;
+
+    QByteArray path;
+    QList<ListingItems> listings;
+    int listingCount = 0;
+    // The names the last listing showed, directories first.
+    QList<QByteArray> shownNames() const;
 
     QString title = QStringLiteral("Tessaly Client");
     bool paneEnabled = false;

@@ -1,5 +1,7 @@
 #include "app/cli/CliOptions.h"
 
+#include "app/cli/CliDriver.h"
+
 #include <gtest/gtest.h>
 
 namespace tessaly {
@@ -22,7 +24,16 @@ TEST(CliOptions, HostPortUserPasswordAndCommands) {
     EXPECT_EQ(r.options->user.value_or(""), "alice");
     EXPECT_EQ(r.options->password.value_or(""), "s3cret");
     EXPECT_EQ(r.options->configDir, QStringLiteral("/tmp/c"));
-    EXPECT_EQ(r.options->commandLines, (QList<QByteArray>{"CWD /pub", "NOOP"}));
+    using K = CliCommand::Kind;
+    EXPECT_EQ(r.options->commands, (QList<CliCommand>{{K::Quote, "CWD /pub"}, {K::Quote, "NOOP"}}));
+}
+
+TEST(CliOptions, ListingCommands) {
+    const CliParseResult r = Parse({"host", "ls", "cd", "pub dir", "ls", "up", "pwd"});
+    ASSERT_TRUE(r.options) << r.error.toStdString();
+    using K = CliCommand::Kind;
+    EXPECT_EQ(r.options->commands,
+              (QList<CliCommand>{{K::Ls, {}}, {K::Cd, "pub dir"}, {K::Ls, {}}, {K::Up, {}}, {K::Pwd, {}}}));
 }
 
 TEST(CliOptions, PortDefaultsTo21AndMayComeFromTheOption) {
@@ -57,10 +68,27 @@ TEST(CliOptions, BadArgumentsAreRefused) {
              {"h", "quote"},
              {"h", "get", "x"},
              {"h", "quote", "NOOP\r\nDELE x"},
+             {"h", "cd"},
+             {"h", "cd", ""},
          }) {
         const CliParseResult r = Parse(words);
         EXPECT_FALSE(r.options.has_value()) << (r.options ? r.options->host.toStdString() : "");
     }
+}
+
+} // namespace
+} // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+TEST(CliPaths, ResolveAndParent) {
+    EXPECT_EQ(ResolveRemotePath("/", "pub"), "/pub");
+    EXPECT_EQ(ResolveRemotePath("/pub", "docs"), "/pub/docs");
+    EXPECT_EQ(ResolveRemotePath("/pub", "/etc"), "/etc");
+    EXPECT_EQ(ParentRemotePath("/pub/docs"), "/pub");
+    EXPECT_EQ(ParentRemotePath("/pub"), "/");
+    EXPECT_EQ(ParentRemotePath("/"), "/");
 }
 
 } // namespace

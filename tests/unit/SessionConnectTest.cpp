@@ -2,6 +2,7 @@
 // connect time-out and the "ftp://" prefix.
 #include "support/EngineHarness.h"
 #include "support/EventPump.h"
+#include "support/ListingScript.h"
 #include "support/ScriptedPeer.h"
 
 #include <QElapsedTimer>
@@ -155,7 +156,9 @@ TEST(SessionConnect, UnresolvableHostRetriesTheLookup) {
 TEST(SessionConnect, ResolvedNameIsLoggedBeforeConnecting) {
     EngineHarness h;
     ScriptedPeer peer;
+    ScriptedPeer data;
     peer.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
+    ScriptFirstListing(peer, data);
     SessionEngine::StartRequest request;
     request.host = "localhost";
     request.port = peer.port();
@@ -167,7 +170,9 @@ TEST(SessionConnect, ResolvedNameIsLoggedBeforeConnecting) {
 TEST(SessionConnect, FtpPrefixIsRemovedOnlyToConnect) {
     EngineHarness h;
     ScriptedPeer peer;
+    ScriptedPeer data;
     peer.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
+    ScriptFirstListing(peer, data);
     SessionEngine::StartRequest request;
     request.host = "FtP://127.0.0.1";
     request.port = peer.port();

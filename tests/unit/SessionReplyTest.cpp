@@ -2,6 +2,7 @@
 // messages, the per-command rules, the failed-commands report, keep-alive and reply timers.
 #include "support/EngineHarness.h"
 #include "support/EventPump.h"
+#include "support/ListingScript.h"
 #include "support/ScriptedPeer.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +15,9 @@ protected:
     // Logs in anonymously; the test then scripts the commands that follow.
     void login() {
         peer.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
+        ScriptFirstListing(peer, data);
         h.connect(peer.port());
-        ASSERT_TRUE(h.waitIdle()) << h.view.joined();
+        ASSERT_TRUE(h.waitIdle()) << h.view.joined() << peer.failureText();
         logBefore = h.view.lines().size();
     }
     // The log lines written since login.
@@ -24,6 +26,7 @@ protected:
 
     EngineHarness h;
     ScriptedPeer peer;
+    ScriptedPeer data;
     qsizetype logBefore = 0;
 };
 
@@ -124,16 +127,28 @@ TEST_F(SessionReply, RefusedRnfrDropsItsRnto) {
 TEST_F(SessionReply, SuccessRangesOfTheCommandTable) {
     login();
     // MKD and SITE need 101 to 399; DELE accepts up to 400; a reply to an unlisted command is never
-    // a failure.
+    // a failure. The created directory makes the listing come again once the sequence is done.
     peer.expectLine("MKD d").send("257 created\r\n").expectLine("DELE f").send("400 odd\r\n");
     peer.expectLine("SITE CHMOD 644 f").send("500 no\r\n").expectLine("TYPE Z").send("504 no such type\r\n");
+    ScriptedPeer again;
+    peer.expectLine("CWD /").send("250 ok\r\n").expectLine("PWD").send("257 \"/\"\r\n");
+    peer.expectLine("TYPE A")
+        .send("200 ok\r\n")
+        .expectLine("PASV")
+        .send(ScriptedPeer::pasvReplyFor(again.port()));
+    peer.expectLine("LIST").send("150 here\r\n");
+    again.accept().send("drwxr-xr-x 2 o g 4096 Jan 01 2026 d\r\n").close();
+    peer.pause(50).send("226 done\r\n");
     ASSERT_TRUE(send({"MKD d", "DELE f", "SITE CHMOD 644 f", "TYPE Z"}));
     ASSERT_TRUE(h.waitIdle());
     ASSERT_EQ(h.view.failureReports.size(), 1);
     const std::vector<FailureRecord>& records = h.view.failureReports[0];
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].text, "SITE CHMOD 644 f");
-    EXPECT_TRUE(h.engine().Session()->refreshPending);
+    ASSERT_TRUE(h.waitIdle()) << h.view.joined() << peer.failureText();
+    EXPECT_EQ(peer.failureText(), "");
+    EXPECT_FALSE(h.engine().Session()->refreshPending);
+    EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"d"}));
 }
 
 TEST_F(SessionReply, LineWithCode100IsNeverFinal) {
@@ -155,6 +170,7 @@ TEST_F(SessionReply, FinalLineSplitBeforeItsLineEndWaitsForTheRest) {
 
 TEST_F(SessionReply, SecretsOfSitePswdAreMaskedInLogAndReport) {
     peer.accept().send("220 hi\r\n").expectLine("USER bob").send("331 pw\r\n").readLine().send("230 ok\r\n");
+    ScriptFirstListing(peer, data);
     h.connect(peer.port(), "bob", "pw");
     ASSERT_TRUE(h.waitIdle());
     peer.expectLine("SITE PSWD old new").send("502 not here\r\n");
@@ -170,8 +186,10 @@ TEST_F(SessionReply, KeepAliveIntervalIsClampedAndStoppedByEveryCommand) {
     for (const auto& [configured, expected] : cases) {
         EngineHarness local;
         ScriptedPeer server;
+        ScriptedPeer serverData;
         local.setInt(u"Advance", u"IdleCommand", configured);
         server.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
+        ScriptFirstListing(server, serverData);
         server.expectLine("NOOP");
         local.connect(server.port());
         ASSERT_TRUE(local.waitIdle());
@@ -206,9 +224,9 @@ TEST_F(SessionReply, NothingIsSentWhileAReplyIsAwaited) {
     login();
     peer.expectLine("NOOP").pause(300).send("200 ok\r\n");
     ASSERT_TRUE(send({"NOOP"}));
-    EXPECT_FALSE(send({"PWD"}));
+    EXPECT_FALSE(send({"STAT"}));
     ASSERT_TRUE(h.waitIdle());
-    EXPECT_FALSE(peer.receivedLines().contains("PWD"));
+    EXPECT_FALSE(peer.receivedLines().contains("STAT"));
 }
 
 TEST_F(SessionReply, LateReplyWithNoCommandDoesNotWedgeTheEngine) {

@@ -1,5 +1,6 @@
 // tessaly-cli: logs in with the engine of the desktop program, runs the given commands, and
 // disconnects once the engine is idle. Every log line goes to standard error.
+#include "app/cli/CliDriver.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/TerminalView.h"
 #include "session/SessionEngine.h"
@@ -14,8 +15,6 @@ using namespace tessaly;
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitCommandFailed = 1;
 constexpr int kExitNotLoggedIn = 2;
 constexpr int kExitUsage = 64;
 
@@ -48,35 +47,8 @@ int main(int argc, char** argv) {
 
     TerminalView view;
     SessionEngine engine(view, settings);
-    bool commandsSent = options.commandLines.isEmpty();
-    bool disconnecting = false;
-    // The engine calls its view from inside its own handlers; what the front end does in answer
-    // runs on the next turn of the loop.
-    view.onIdle = [&] {
-        QTimer::singleShot(0, &app, [&] {
-            if (!commandsSent && engine.IsIdle()) {
-                commandsSent = true;
-                if (engine.SendCommands(options.commandLines)) {
-                    return;
-                }
-            }
-            if (engine.IsIdle() && !disconnecting) {
-                disconnecting = true;
-                engine.Disconnect();
-            }
-        });
-    };
-    view.onClosed = [&] {
-        QTimer::singleShot(0, &app, [&] {
-            if (!view.loggedIn()) {
-                app.exit(kExitNotLoggedIn);
-            } else if (!disconnecting || view.reportedFailures() || !commandsSent) {
-                app.exit(kExitCommandFailed);
-            } else {
-                app.exit(kExitOk);
-            }
-        });
-    };
+    CliDriver driver(engine, view, options.commands);
+    view.onClosed = [&] { QTimer::singleShot(0, &app, [&] { app.exit(driver.ExitStatus()); }); };
     engine.StartSession(request);
     if (!engine.Session()) {
         return kExitNotLoggedIn; // "RetryNumber" 0: no attempt is made

@@ -22,8 +22,12 @@ CliParseResult Fail(const QString& error) {
 const char* CliUsage() {
     return "usage: tessaly-cli [--user NAME] [--pass PASSWORD] [--port N] [--config-dir DIR] HOST[:PORT] "
            "[COMMAND ...]\n"
-           "commands:\n"
+           "commands, run in order after login:\n"
            "  quote LINE   send LINE to the server as it is\n"
+           "  ls           print the current listing: type, name, size, date, time, permissions\n"
+           "  cd PATH      change directory (absolute, or below the current one)\n"
+           "  up           go to the parent directory\n"
+           "  pwd          print the current directory\n"
            "exit status: 0 logged in and every command succeeded, 1 logged in but a command failed,\n"
            "             2 the session ended before or during login, 64 bad arguments\n";
 }
@@ -85,18 +89,26 @@ CliParseResult ParseCliArguments(const QStringList& arguments) {
     options.port = portOption.value_or(21);
     while (i < arguments.size()) {
         const QString& command = arguments[i++];
-        if (command == u"quote") {
-            if (i >= arguments.size()) {
-                return Fail(QStringLiteral("quote needs a command line"));
-            }
-            const QByteArray line = arguments[i++].toUtf8();
-            if (line.contains('\r') || line.contains('\n') || line.contains('\0')) {
-                return Fail(QStringLiteral("a command line cannot hold line breaks"));
-            }
-            options.commandLines.append(line);
-        } else {
+        if (command == u"ls" || command == u"up" || command == u"pwd") {
+            const CliCommand::Kind kind = command == u"ls"   ? CliCommand::Kind::Ls
+                                          : command == u"up" ? CliCommand::Kind::Up
+                                                             : CliCommand::Kind::Pwd;
+            options.commands.append({kind, {}});
+            continue;
+        }
+        if (command != u"quote" && command != u"cd") {
             return Fail(QStringLiteral("unknown command: ") + command);
         }
+        if (i >= arguments.size()) {
+            return Fail(command + QStringLiteral(" needs an argument"));
+        }
+        const QByteArray argument = arguments[i++].toUtf8();
+        if (argument.isEmpty() || argument.contains('\r') || argument.contains('\n') ||
+            argument.contains('\0')) {
+            return Fail(QStringLiteral("an argument cannot be empty or hold line breaks"));
+        }
+        options.commands.append(
+            {command == u"quote" ? CliCommand::Kind::Quote : CliCommand::Kind::Cd, argument});
     }
     return {options, {}};
 }

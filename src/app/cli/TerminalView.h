@@ -15,6 +15,8 @@ public:
     void SetPaneEnabled(bool) override {}
     void SetPaneBusy(bool) override {}
     void ClearPane() override {}
+    void SetPath(const QByteArray&) override {}
+    void ShowListing(const ListingItems&) override {}
     void ClearTasks() override {}
     QString WindowTitle() const override { return title_; }
     void SetWindowTitle(const QString& title) override { title_ = title; }

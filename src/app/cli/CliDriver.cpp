@@ -1,0 +1,83 @@
+#include "app/cli/CliDriver.h"
+
+#include <QTimer>
+#include <cstdio>
+
+namespace tessaly {
+
+QByteArray ResolveRemotePath(const QByteArray& current, const QByteArray& path) {
+    if (path.startsWith('/')) {
+        return path;
+    }
+    return current == "/" || current.isEmpty() ? "/" + path : current + '/' + path;
+}
+
+QByteArray ParentRemotePath(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : path.left(slash);
+}
+
+CliDriver::CliDriver(SessionEngine& engine, TerminalView& view, QList<CliCommand> commands)
+    : engine_(engine), view_(view), commands_(std::move(commands)) {
+    // The engine calls its view from inside its own handlers; what the driver does in answer runs on
+    // the next turn of the loop.
+    view_.onIdle = [this] { QTimer::singleShot(0, &context_, [this] { OnIdle(); }); };
+}
+
+void CliDriver::OnIdle() {
+    if (engine_.IsIdle() && !disconnecting_) {
+        RunNext();
+    }
+}
+
+void CliDriver::RunNext() {
+    while (next_ < commands_.size()) {
+        const CliCommand& command = commands_[next_++];
+        const QByteArray current = engine_.Session()->currentDirectory;
+        switch (command.kind) {
+        case CliCommand::Kind::Quote:
+            if (engine_.SendCommands({command.argument})) {
+                return;
+            }
+            break;
+        case CliCommand::Kind::Ls:
+            PrintListing();
+            break;
+        case CliCommand::Kind::Pwd:
+            std::printf("%s\n", current.constData());
+            std::fflush(stdout);
+            break;
+        case CliCommand::Kind::Cd:
+            engine_.ChangeDirectory(ResolveRemotePath(current, command.argument), false);
+            return;
+        case CliCommand::Kind::Up:
+            engine_.ChangeDirectory(ParentRemotePath(current), true);
+            return;
+        }
+    }
+    disconnecting_ = true;
+    engine_.Disconnect();
+}
+
+void CliDriver::PrintListing() const {
+    const ListingItems& items = engine_.CurrentItems();
+    QByteArray out;
+    for (const QList<RemoteItem>* group : {&items.directories, &items.files}) {
+        for (const RemoteItem& item : *group) {
+            out += (item.isDirectory() ? "d\t" : "-\t") + item.name().toByteArray() + '\t' +
+                   QByteArray::number(item.size()) + '\t' + item.dateText().toByteArray() + '\t' +
+                   item.timeText().toByteArray() + '\t' + item.permissionText().toByteArray() + '\n';
+        }
+    }
+    std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
+    std::fflush(stdout);
+}
+
+int CliDriver::ExitStatus() const {
+    if (!view_.loggedIn()) {
+        return 2;
+    }
+    return !disconnecting_ || view_.reportedFailures() ? 1 : 0;
+}
+
+} // namespace tessaly

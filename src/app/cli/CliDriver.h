@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/cli/CliOptions.h"
+#include "app/cli/TerminalView.h"
+#include "session/SessionEngine.h"
+
+#include <QObject>
+
+namespace tessaly {
+
+// Runs tessaly-cli's commands one after the other, each once the engine is idle, then disconnects;
+// tells the exit status when the session has ended.
+class CliDriver {
+public:
+    CliDriver(SessionEngine& engine, TerminalView& view, QList<CliCommand> commands);
+
+    // Called when the session has ended: 0 logged in and every command succeeded, 1 logged in but
+    // something failed, 2 the session ended before or during login.
+    int ExitStatus() const;
+
+private:
+    void OnIdle();
+    void RunNext();
+    void PrintListing() const;
+
+    SessionEngine& engine_;
+    TerminalView& view_;
+    QList<CliCommand> commands_;
+    qsizetype next_ = 0;
+    bool disconnecting_ = false;
+    QObject context_;
+};
+
+// The directory a path names from the current one: absolute as it is, otherwise below it.
+QByteArray ResolveRemotePath(const QByteArray& current, const QByteArray& path);
+// The parent of a directory: cut at its last "/", "/" when nothing is left.
+QByteArray ParentRemotePath(const QByteArray& path);
+
+} // namespace tessaly

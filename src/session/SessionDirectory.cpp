@@ -1,0 +1,48 @@
+// Changing directory, with the directory cache: a directory listed before is shown again after a
+// CWD or CDUP alone.
+#include "session/SessionEngine.h"
+
+namespace tessaly {
+
+void SessionEngine::ChangeDirectory(const QByteArray& path, bool up) {
+    if (!session_ || !control_) {
+        return;
+    }
+    FtpSession& session = *session_;
+    session.cachedListing = nullptr;
+    if (ReadInt(u"Advance", u"FolderCatch", 1) != 0 && !session.jobRunning) {
+        session.cachedListing = session.folderCache.Find(path);
+    }
+    currentSequence_.reset();
+    if (session.cachedListing) {
+        currentSequence_ = std::make_unique<CommandSequence>(SequenceKind::Plain);
+        currentSequence_->Append(up ? QByteArray("CDUP") : "CWD " + path);
+    } else {
+        session.currentDirectory = path;
+        session.listingMode = true;
+        currentSequence_ = MakeListingSequence(false);
+    }
+    SendNextOfCurrentSequence();
+}
+
+void SessionEngine::ShowCachedListing(const FtpCommand& command) {
+    FtpSession& session = *session_;
+    const FolderCacheEntry* entry = session.cachedListing;
+    session.cachedListing = nullptr;
+    if (command.replyCode != 250 || !entry) {
+        return;
+    }
+    view_.ClearPane();
+    view_.SetPath(entry->path);
+    session.currentDirectory = entry->path;
+    DisplayItems(RebuildFromLines(entry->lines));
+}
+
+void SessionEngine::ClearCache() {
+    if (session_) {
+        session_->cachedListing = nullptr;
+        session_->folderCache.Clear();
+    }
+}
+
+} // namespace tessaly

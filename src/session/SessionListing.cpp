@@ -1,0 +1,326 @@
+// Listings and the data channel: the listing sequence, passive and active data connections with
+// their fallbacks, the listing bytes, and the rendezvous of the final reply with the data close.
+#include "session/PassiveReply.h"
+#include "session/SessionEngine.h"
+#include "session/TextFormat.h"
+
+#include <vector>
+
+namespace tessaly {
+
+namespace {
+
+constexpr unsigned kDownloadEvents = 49; // read, connect, close
+// A listing larger than this is no directory listing; reading stops there.
+constexpr qsizetype kMaxListingBytes = qsizetype(1) << 30;
+
+quint16 PortOf(int value) {
+    return static_cast<quint16>(value >= 0 && value <= 65535 ? value : 0);
+}
+
+bool Failed(int code) {
+    return code < 100 || code > 399;
+}
+
+} // namespace
+
+std::unique_ptr<CommandSequence> SessionEngine::MakeListingSequence(bool keepDirectory) {
+    auto sequence = std::make_unique<ListingSequence>(session_->resumeProbePending,
+                                                      ReadInt(u"Advance", u"PasvMode", 1) != 0);
+    if (sequence->Probe()) {
+        sequence->Append("SYST");
+        sequence->Append("REST 100");
+        sequence->Append("REST 0");
+    }
+    if (!keepDirectory && !session_->currentDirectory.isEmpty()) {
+        sequence->Append("CWD " + session_->currentDirectory);
+    }
+    sequence->Append("PWD");
+    sequence->Append("TYPE A");
+    QueueListCommands(*sequence, sequence->Passive());
+    return sequence;
+}
+
+void SessionEngine::QueueListCommands(CommandSequence& sequence, bool passive) {
+    if (passive) {
+        sequence.Append("PASV");
+    } else {
+        OpenActiveListener(sequence, true);
+    }
+    sequence.Append("LIST").statusBefore = "Open the data channel...";
+}
+
+void SessionEngine::RefreshListing(bool keepDirectory) {
+    if (!session_ || !control_) {
+        return;
+    }
+    session_->refreshPending = false;
+    currentSequence_ = MakeListingSequence(keepDirectory);
+    SendNextOfCurrentSequence();
+}
+
+bool SessionEngine::OpenActiveListener(CommandSequence& sequence, bool atTail) {
+    CloseListener();
+    auto listener = std::make_unique<ListeningSocket>();
+    sockaddr_in local{};
+    if (!listener->Open() || !control_ || !control_->LocalAddress(local)) {
+        return false;
+    }
+    QByteArray port = FormatPortCommand(local.sin_addr.s_addr, listener->PortNetworkOrder());
+    if (atTail) {
+        sequence.Append(std::move(port));
+    } else {
+        sequence.PushFront(std::move(port));
+    }
+    if (!listener->Listen()) {
+        return false; // the PORT command stays; the server's refusal or 425 ends the listing
+    }
+    listener->onAcceptReady = [this] { OnListenerAccept(); };
+    listener_ = std::move(listener);
+    return true;
+}
+
+void SessionEngine::OnListenerAccept() {
+    if (!listener_ || !session_) {
+        return;
+    }
+    session_->listingBuffer.clear();
+    const int handle = listener_->Accept();
+    if (handle < 0) {
+        return;
+    }
+    RetireDataConnection();
+    data_ = std::make_unique<DataConnection>(*this);
+    if (!data_->AttachHandle(handle, kDownloadEvents)) {
+        RetireDataConnection();
+    }
+}
+
+std::unique_ptr<DataConnection> SessionEngine::MakeDataConnection() {
+    auto connection = std::make_unique<DataConnection>(*this);
+    if (!connection->Open(0, kDownloadEvents)) {
+        return nullptr;
+    }
+    const int socksType = ReadInt(u"Socks", u"UseSocks", 0) != 0 ? ReadInt(u"Socks", u"SocksType", 0) : -1;
+    const ProxyKind kind =
+        socksType >= 0 && socksType <= 3 ? static_cast<ProxyKind>(socksType + 1) : ProxyKind::None;
+    connection->SetProxy(kind, settings_.GetString(u"Socks", u"SocksHost").toUtf8(),
+                         PortOf(ReadInt(u"Socks", u"SocksPort", 1080)),
+                         settings_.GetString(u"Socks", u"SocksUser").toUtf8(),
+                         settings_.GetString(u"Socks", u"SocksPass").toUtf8());
+    return connection;
+}
+
+void SessionEngine::ConnectPassiveData(const FtpCommand& pasv) {
+    const std::optional<PassiveAddress> address = ParsePassiveReply(pasv.replyText);
+    RetireDataConnection();
+    if (!address) {
+        return; // the server answers the LIST alone, with a 425
+    }
+    data_ = MakeDataConnection();
+    if (data_) {
+        data_->viaProxy = false;
+        data_->ConnectToHost(address->host, address->port);
+    }
+}
+
+void SessionEngine::HandleListingReply(FtpCommand& command) {
+    FtpSession& session = *session_;
+    const QByteArray& text = command.text;
+    const int code = command.replyCode;
+    if (text.startsWith("REST")) {
+        if (ReadInt(u"General", u"ResumeSupport", 1) != 0) {
+            if (session.resumeProbePending && code == 350) {
+                session.restSupported = true;
+            }
+            session.resumeProbePending = false;
+        }
+    } else if (text.startsWith("CWD") || text == "CDUP") {
+        if (Failed(code)) {
+            RecordFailedCommand(command);
+        }
+    } else if (text == "PWD") {
+        if (code == 257) {
+            const QByteArray& reply = command.replyText;
+            const qsizetype open = reply.indexOf('"');
+            const qsizetype close = open < 0 ? -1 : reply.indexOf('"', open + 1);
+            if (close > open) {
+                session.currentDirectory = reply.mid(open + 1, close - open - 1);
+            }
+        }
+    } else if (text.startsWith("PORT")) {
+        if (Failed(code)) {
+            FallBackToPasv(*currentSequence_, command);
+        }
+    } else if (text == "PASV") {
+        if (Failed(code)) {
+            FallBackToPort(*currentSequence_, command);
+        } else {
+            ConnectPassiveData(command);
+        }
+    } else if (text.startsWith("LIST")) {
+        session.firstListingPending = false;
+    }
+}
+
+void SessionEngine::FallBackToPasv(CommandSequence& sequence, FtpCommand& port) {
+    CloseListener();
+    if (sequence.fellBackToPasv) {
+        RecordFailedCommand(port);
+        return;
+    }
+    sequence.fellBackToPasv = true;
+    sequence.PushFront("PASV");
+}
+
+void SessionEngine::FallBackToPort(CommandSequence& sequence, FtpCommand& pasv) {
+    CloseListener();
+    if (sequence.fellBackToPort || !OpenActiveListener(sequence, false)) {
+        RecordFailedCommand(pasv);
+        return;
+    }
+    sequence.fellBackToPort = true;
+}
+
+void SessionEngine::OnDataHostResolved(int error) {
+    if (!data_) {
+        return;
+    }
+    if (error == 0) {
+        data_->ConnectToAddress(data_->RemoteAddress());
+    }
+    WriteLog(LogKind::Status, "Connecting to proxy...");
+}
+
+void SessionEngine::OnDataConnected(int error) {
+    if (!session_) {
+        return;
+    }
+    session_->listingBuffer.clear();
+    session_->speedByteCount = 0;
+    if (error != 0) {
+        // A data connection that could not be made ends as if it had closed: the server's reply to
+        // the data command then completes the operation instead of a wait without end.
+        OnDataClosed(error);
+    }
+}
+
+void SessionEngine::OnDataReadable(int /*error*/) {
+    if (!session_ || !data_) {
+        return;
+    }
+    if (!session_->dataStart) {
+        session_->dataStart = clock_();
+    }
+    qint64 available = 0;
+    if (!data_->BytesAvailable(available) || available <= 0) {
+        return;
+    }
+    int kilobytes = ReadInt(u"Advance", u"ReceiveSize", 4);
+    if (kilobytes < 1 || kilobytes > 8) {
+        kilobytes = 4;
+    }
+    const qint64 chunk = kilobytes * 1024;
+    QByteArray& listing = session_->listingBuffer;
+    for (;;) {
+        const qsizetype before = listing.size();
+        if (before > kMaxListingBytes) {
+            RetireDataConnection();
+            WriteLog(LogKind::Error, "Directory listing too large, the data connection is closed.");
+            OnDataClosed(0);
+            return;
+        }
+        listing.resize(before + chunk);
+        const qint64 got = data_->Read(listing.data() + before, chunk);
+        listing.resize(before + qMax<qint64>(got, 0));
+        if (got < 1) {
+            break;
+        }
+    }
+}
+
+void SessionEngine::OnDataWritable(int /*error*/) {
+    if (session_ && !session_->dataStart) {
+        session_->dataStart = clock_();
+    }
+}
+
+void SessionEngine::OnDataClosed(int /*error*/) {
+    RetireDataConnection();
+    if (!session_) {
+        return;
+    }
+    FtpSession& session = *session_;
+    QByteArray message;
+    if (!session.awaitingReply) {
+        message = FinishListing();
+    }
+    if (!message.isEmpty()) {
+        WriteLog(LogKind::Status, message);
+        WriteBlankLine();
+    }
+    if (!session_ || session_->awaitingReply) {
+        return; // the final reply completes the listing
+    }
+    // The final reply came first; with a refusal (425, 426, 450, 451) the operation ends here too.
+    if (currentSequence_ && !currentSequence_->IsEmpty()) {
+        SendNextOfCurrentSequence();
+        return;
+    }
+    currentSequence_.reset();
+    GoIdle();
+}
+
+QByteArray SessionEngine::FinishListing() {
+    QByteArray message = FormatReceiveSpeed();
+    FtpSession& session = *session_;
+    if (!session.jobRunning && session.lastReplyCode < 400) {
+        view_.ClearPane();
+        const bool cache = ReadInt(u"Advance", u"FolderCatch", 1) != 0;
+        if (const FolderCacheEntry* old = session.folderCache.Find(session.currentDirectory)) {
+            if (session.cachedListing == old) {
+                session.cachedListing = nullptr;
+            }
+            session.folderCache.Remove(old);
+        }
+        view_.SetPath(session.currentDirectory);
+        ParsedListing parsed = ParseListing(session.listingBuffer, session.currentDirectory, cache);
+        if (parsed.cacheEntry) {
+            session.folderCache.Append(std::move(*parsed.cacheEntry));
+        }
+        DisplayItems(std::move(parsed.items));
+    }
+    if (currentSequence_ && currentSequence_->IsEmpty()) {
+        view_.SetPaneEnabled(true);
+    }
+    return message;
+}
+
+void SessionEngine::DisplayItems(ListingItems items) {
+    items_ = std::move(items);
+    view_.ShowListing(items_);
+}
+
+QByteArray SessionEngine::FormatReceiveSpeed() {
+    FtpSession& session = *session_;
+    if (!session.dataEnd) {
+        session.dataEnd = clock_();
+    }
+    QByteArray message;
+    if (session.dataStart && session.dataEnd) {
+        // Elapsed time from the two moments themselves, so a listing across midnight is not negative.
+        const qint64 elapsed = session.dataStart->msecsTo(*session.dataEnd);
+        const qint64 bytes =
+            session.listingMode ? session.listingBuffer.size() : qint64(session.speedByteCount);
+        if (elapsed > 0 && (session.lastReplyCode == 226 || session.lastReplyCode == 250)) {
+            message = Format("Receive %lldkb in %lld milliseconds(%lldkb/s)", static_cast<long long>(bytes),
+                             static_cast<long long>(elapsed), static_cast<long long>(bytes / elapsed));
+            message += "\xE3\x80\x82"; // the ideographic full stop
+        }
+    }
+    session.dataStart.reset();
+    session.dataEnd.reset();
+    return message;
+}
+
+} // namespace tessaly

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "support/ScriptedPeer.h"
+
+#include <QByteArray>
+
+namespace tessaly::test {
+
+// Scripts the listing that follows a login (SYST, the REST probe, PWD, TYPE A, PASV, LIST) on the
+// control connection, with `data` as the passive data port that sends `listing` and closes.
+void ScriptFirstListing(ScriptedPeer& control, ScriptedPeer& data, const QByteArray& listing = {},
+                        const QByteArray& directory = "/");
+
+// The same listing where the server refuses PASV and PORT (twice each way round) and answers LIST
+// with 425: the listing ends without a data connection.
+void ScriptRefusedListing(ScriptedPeer& control);
+
+} // namespace tessaly::test
