@@ -6,7 +6,8 @@ namespace tessaly {
 
 namespace {
 
-// The leading decimal number of a text, as atoi reads it, bounded so it cannot overflow.
+// The leading decimal number of a text, as atoi reads it, bounded so it cannot overflow; -1 when
+// the text holds no number at all.
 long long LeadingNumber(const QByteArray& text) {
     qsizetype i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
@@ -16,6 +17,9 @@ long long LeadingNumber(const QByteArray& text) {
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';
         ++i;
+    }
+    if (i >= text.size() || text[i] < '0' || text[i] > '9') {
+        return -1;
     }
     long long value = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
@@ -41,9 +45,10 @@ std::optional<PassiveAddress> ParsePassiveReply(const QByteArray& replyText) {
     if (secondLast < 0 || inside.count(',') != 5) {
         return std::nullopt;
     }
-    const long long port = LeadingNumber(inside.mid(last + 1)) +
-                           256 * LeadingNumber(inside.mid(secondLast + 1, last - secondLast - 1));
-    if (port < 1 || port > 65535) {
+    const long long low = LeadingNumber(inside.mid(last + 1));
+    const long long high = LeadingNumber(inside.mid(secondLast + 1, last - secondLast - 1));
+    const long long port = low + 256 * high;
+    if (low < 0 || high < 0 || port < 1 || port > 65535) {
         return std::nullopt;
     }
     // The address is rebuilt from its four numbers, so a reply cannot make the data connection look

@@ -1,0 +1,235 @@
+// Listings over the data channel against a scripted server: the listing sequence, passive and
+// active connections with their fallbacks, the final reply before and after the data close, the
+// refusals that end a listing, and the directory cache on changing directory.
+#include "support/EngineHarness.h"
+#include "support/EventPump.h"
+#include "support/ListingScript.h"
+#include "support/ScriptedPeer.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tessaly::test {
+namespace {
+
+constexpr char kRoot[] =
+    "drwxr-xr-x 2 o g 4096 Jan 01 2026 pub\r\n-rw-r--r-- 1 o g 12 Jan 01 2026 hello.txt\r\n";
+constexpr char kPub[] = "-rw-r--r-- 1 o g 5 Jan 01 2026 in-pub.txt\r\n";
+
+class SessionListing : public ::testing::Test {
+protected:
+    void loginWith(const QByteArray& listing) {
+        control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
+        ScriptFirstListing(control, data, listing);
+        h.connect(control.port());
+        ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText() << data.failureText();
+    }
+    // The commands sent from the given log line on.
+    QList<QByteArray> commandsFrom(qsizetype first) const {
+        QList<QByteArray> out;
+        for (const QByteArray& line : h.view.lines().mid(first)) {
+            if (line.startsWith("COMMAND:>  ")) {
+                out.append(line.mid(11));
+            }
+        }
+        return out;
+    }
+
+    EngineHarness h;
+    ScriptedPeer control;
+    ScriptedPeer data;
+};
+
+TEST_F(SessionListing, LoginListsTheDirectoryAndShowsIt) {
+    loginWith(kRoot);
+    EXPECT_EQ(commandsFrom(0), (QList<QByteArray>{"USER anonymous", "SYST", "REST 100",
+                                                  "REST 0", "PWD", "TYPE A", "PASV", "LIST"}));
+    EXPECT_TRUE(h.view.lines().contains("STATUS:>  Open the data channel..."));
+    EXPECT_EQ(h.view.path, "/");
+    EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"pub", "hello.txt"}));
+    const FtpSession* session = h.engine().Session();
+    EXPECT_EQ(session->currentDirectory, "/");
+    EXPECT_TRUE(session->restSupported);
+    EXPECT_FALSE(session->resumeProbePending);
+    EXPECT_FALSE(session->firstListingPending);
+    EXPECT_EQ(session->folderCache.size(), 1);
+    EXPECT_TRUE(h.view.paneEnabled);
+}
+
+TEST_F(SessionListing, CachedDirectoryNeedsOnlyCdup) {
+    loginWith(kRoot);
+    ScriptedPeer pubData;
+    control.expectLine("CWD /pub").send("250 ok\r\n").expectLine("PWD").send("257 \"/pub\"\r\n");
+    control.expectLine("TYPE A")
+        .send("200 ok\r\n")
+        .expectLine("PASV")
+        .send(ScriptedPeer::pasvReplyFor(pubData.port()));
+    control.expectLine("LIST").send("150 here\r\n");
+    pubData.accept().send(kPub).close();
+    control.pause(50).send("226 done\r\n");
+    h.engine().ChangeDirectory("/pub", false);
+    ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+    EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"in-pub.txt"}));
+
+    const qsizetype before = h.view.lines().size();
+    const int connections = data.connectionCount() + pubData.connectionCount();
+    control.expectLine("CDUP").send("250 back\r\n");
+    h.engine().ChangeDirectory("/", true);
+    ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+    EXPECT_EQ(commandsFrom(before), (QList<QByteArray>{"CDUP"}));
+    EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"pub", "hello.txt"}));
+    EXPECT_EQ(h.view.path, "/");
+    EXPECT_EQ(h.engine().Session()->currentDirectory, "/");
+    EXPECT_EQ(data.connectionCount() + pubData.connectionCount(), connections);
+    EXPECT_EQ(h.engine().Session()->folderCache.size(), 2);
+}
+
+TEST_F(SessionListing, CachedDirectoryWhoseCwdFailsShowsNothingAndIsReported) {
+    loginWith(kRoot);
+    control.expectLine("CWD /").send("550 gone\r\n");
+    h.engine().ChangeDirectory("/", false);
+    ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+    EXPECT_EQ(h.view.listingCount, 1);
+    ASSERT_EQ(h.view.failureReports.size(), 1);
+    EXPECT_EQ(h.view.failureReports[0][0].text, "CWD /");
+    EXPECT_EQ(h.engine().Session()->cachedListing, nullptr);
+    h.engine().ClearCache();
+    EXPECT_TRUE(h.engine().Session()->folderCache.isEmpty());
+}
+
+TEST_F(SessionListing, FinalReplyBeforeAndAfterTheDataClose) {
+    // 226 first: nothing is shown until the data connection closes.
+    control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
+    control.expectLine("SYST").send("215 UNIX\r\n").expectLine("REST 100").send("501 no\r\n");
+    control.expectLine("REST 0").send("501 no\r\n").expectLine("PWD").send("257 \"/\"\r\n");
+    control.expectLine("TYPE A")
+        .send("200 ok\r\n")
+        .expectLine("PASV")
+        .send(ScriptedPeer::pasvReplyFor(data.port()));
+    control.expectLine("LIST").send("150 here\r\n226 done\r\n");
+    data.accept().pause(300).send(kRoot).close();
+    h.connect(control.port());
+    ASSERT_TRUE(pumpEventsUntil([&] { return h.view.lines().contains("              226 done"); }, 5000));
+    EXPECT_EQ(h.view.listingCount, 0);
+    ASSERT_TRUE(h.waitIdle()) << h.view.joined();
+    EXPECT_EQ(h.view.listingCount, 1);
+    EXPECT_FALSE(h.engine().Session()->restSupported);
+    EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"pub", "hello.txt"}));
+}
+
+TEST_F(SessionListing, PasvRefusedFallsBackToPortAndTheServerConnects) {
+    control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
+    control.expectLine("SYST").send("215 UNIX\r\n").expectLine("REST 100").send("350 ok\r\n");
+    control.expectLine("REST 0").send("350 ok\r\n").expectLine("PWD").send("257 \"/\"\r\n");
+    control.expectLine("TYPE A").send("200 ok\r\n").expectLine("PASV").send("500 no passive here\r\n");
+    control.expectLinePrefix("PORT 127,0,0,1,").send("200 PORT ok\r\n").expectLine("LIST");
+    h.connect(control.port());
+    ASSERT_TRUE(pumpEventsUntil([&] { return control.receivedLines().contains("LIST"); }, 5000))
+        << control.failureText();
+    // Connect to the announced port as the server would, send the listing and close.
+    QByteArray port;
+    for (const QByteArray& line : control.receivedLines()) {
+        if (line.startsWith("PORT ")) {
+            port = line.mid(5);
+        }
+    }
+    const QList<QByteArray> numbers = port.split(',');
+    ASSERT_EQ(numbers.size(), 6);
+    const quint16 dataPort = static_cast<quint16>(numbers[4].toInt() * 256 + numbers[5].toInt());
+    control.send("150 connecting\r\n");
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(dataPort);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::send(fd, kRoot, sizeof kRoot - 1, 0), static_cast<ssize_t>(sizeof kRoot - 1));
+    ::close(fd);
+    control.send("226 done\r\n");
+    ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+    EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"pub", "hello.txt"}));
+    EXPECT_TRUE(h.view.failureReports.isEmpty());
+}
+
+TEST_F(SessionListing, BothModesRefusedEndTheListingWithoutHanging) {
+    control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
+    ScriptRefusedListing(control);
+    h.connect(control.port());
+    ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+    EXPECT_EQ(control.failureText(), "");
+    const QList<QByteArray> commands = commandsFrom(0).mid(6);
+    ASSERT_EQ(commands.size(), 4);
+    EXPECT_EQ(commands[0], "PASV");
+    EXPECT_TRUE(commands[1].startsWith("PORT 127,0,0,1,"));
+    EXPECT_EQ(commands[2], "PASV");
+    EXPECT_EQ(commands[3], "LIST");
+    ASSERT_EQ(h.view.failureReports.size(), 1);
+    EXPECT_EQ(h.view.failureReports[0][0].text, "PASV");
+    EXPECT_EQ(h.view.listingCount, 0);
+    EXPECT_FALSE(h.engine().Session()->firstListingPending);
+}
+
+TEST_F(SessionListing, ListRefusedWhileTheDataConnectionIsOpenEndsTheOperation) {
+    control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
+    control.expectLine("SYST").send("215 UNIX\r\n").expectLine("REST 100").send("350 ok\r\n");
+    control.expectLine("REST 0").send("350 ok\r\n").expectLine("PWD").send("257 \"/\"\r\n");
+    control.expectLine("TYPE A")
+        .send("200 ok\r\n")
+        .expectLine("PASV")
+        .send(ScriptedPeer::pasvReplyFor(data.port()));
+    control.expectLine("LIST").send("425 Cannot open data connection\r\n");
+    data.accept().pause(2000); // connected, but never sends or closes
+    h.connect(control.port());
+    ASSERT_TRUE(h.waitIdle(5000)) << h.view.joined();
+    EXPECT_EQ(h.view.listingCount, 0);
+    EXPECT_TRUE(h.view.paneEnabled);
+}
+
+TEST_F(SessionListing, PwdWithoutQuotesKeepsTheDirectory) {
+    control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
+    control.expectLine("SYST").send("215 UNIX\r\n").expectLine("REST 100").send("350 ok\r\n");
+    control.expectLine("REST 0").send("350 ok\r\n").expectLine("CWD /start").send("250 ok\r\n");
+    control.expectLine("PWD").send("257 somewhere\r\n");
+    control.expectLine("TYPE A")
+        .send("200 ok\r\n")
+        .expectLine("PASV")
+        .send(ScriptedPeer::pasvReplyFor(data.port()));
+    control.expectLine("LIST").send("150 here\r\n");
+    data.accept().send(kRoot).close();
+    control.pause(50).send("226 done\r\n");
+    SessionEngine::StartRequest request;
+    request.host = "127.0.0.1";
+    request.port = control.port();
+    request.directory = "/start";
+    h.engine().StartSession(request);
+    ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+    // The directory asked for is changed to first; a PWD reply without quotes keeps it.
+    EXPECT_EQ(control.failureText(), "");
+    EXPECT_EQ(h.engine().Session()->currentDirectory, "/start");
+    EXPECT_EQ(h.view.path, "/start");
+}
+
+TEST_F(SessionListing, ResumeSupportOffProbesEveryListing) {
+    h.setInt(u"General", u"ResumeSupport", 0);
+    loginWith(kRoot);
+    ScriptedPeer again;
+    control.expectLine("SYST").send("215 UNIX\r\n").expectLine("REST 100").send("350 ok\r\n");
+    control.expectLine("REST 0").send("350 ok\r\n").expectLine("CWD /").send("250 ok\r\n");
+    control.expectLine("PWD").send("257 \"/\"\r\n").expectLine("TYPE A").send("200 ok\r\n");
+    control.expectLine("PASV")
+        .send(ScriptedPeer::pasvReplyFor(again.port()))
+        .expectLine("LIST")
+        .send("150 x\r\n");
+    again.accept().send(kRoot).close();
+    control.pause(50).send("226 done\r\n");
+    h.engine().RefreshListing(false);
+    ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+    EXPECT_EQ(control.failureText(), "");
+    EXPECT_FALSE(h.engine().Session()->restSupported);
+}
+
+} // namespace
+} // namespace tessaly::test
