@@ -62,9 +62,12 @@ TEST_P(CliThroughSocks, LogsInWithTheProxyLines) {
         "              331 Please specify the password.",
         "COMMAND:>  PASS ********",
         "              230 Login successful.",
-        "STATUS:>  Disconnect by client(<stamp>).",
     };
-    EXPECT_EQ(run.lines, expected) << run.text() << "\nproxy log:\n" << proxy->logText().toStdString();
+    EXPECT_EQ(run.lines.mid(0, expected.size()), expected) << run.text() << "\nproxy log:\n"
+                                                           << proxy->logText().toStdString();
+    // The listing's data connection goes through the proxy too.
+    EXPECT_TRUE(run.lines.contains("              226 Directory send OK.")) << run.text();
+    EXPECT_EQ(run.lines.last(), "STATUS:>  Disconnect by client(<stamp>).");
     EXPECT_EQ(run.exitCode, 0);
 }
 
@@ -221,15 +224,15 @@ TEST_P(CliThroughFtpProxy, LogsInWithTheConventionsCommands) {
     for (QByteArray command : c.commands) {
         expected.append("COMMAND:>  " + command.replace("%T", target));
     }
-    expected.append("STATUS:>  Disconnect by client(<stamp>).");
     QList<QByteArray> logged;
     for (const QByteArray& line : run.lines) {
         if (line.startsWith("STATUS:>") || line.startsWith("COMMAND:>")) {
             logged.append(line);
         }
     }
-    EXPECT_EQ(logged, expected) << run.text();
-    EXPECT_EQ(run.lines.at(run.lines.size() - 2), "              230 Login successful.") << run.text();
+    EXPECT_EQ(logged.mid(0, expected.size()), expected) << run.text();
+    EXPECT_TRUE(run.lines.contains("              230 Login successful.")) << run.text();
+    EXPECT_EQ(run.lines.last(), "STATUS:>  Disconnect by client(<stamp>).") << run.text();
 }
 
 INSTANTIATE_TEST_SUITE_P(
