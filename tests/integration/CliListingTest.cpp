@@ -1,0 +1,146 @@
+// Listings from real servers through tessaly-cli, passive and active: the login directory, a
+// sub-directory and back from the cache, names with blanks and bytes that are not UTF-8, a
+// symbolic link, an empty directory; and the same listing through a SOCKS5 proxy.
+#include "support/CliRunner.h"
+#include "support/FtpServerProcess.h"
+#include "support/ProxyProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <algorithm>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace tessaly::test {
+namespace {
+
+using ServerKind = FtpServerProcess::Kind;
+
+// Adds to the served tree: pub/dir with blanks/inner.txt, pub/empty/, pub/link-to-hello (a
+// symbolic link) and, where the server sends names as bytes, a name that is not UTF-8.
+void AddEntries(const FtpServerProcess& server, bool rawName) {
+    const QString pub = server.root() + QStringLiteral("/pub");
+    QDir().mkpath(pub + QStringLiteral("/dir with blanks"));
+    QDir().mkpath(pub + QStringLiteral("/empty"));
+    QFile inner(pub + QStringLiteral("/dir with blanks/inner.txt"));
+    ASSERT_TRUE(inner.open(QIODevice::WriteOnly));
+    inner.write("inner\n");
+    inner.close();
+    QFile::link(QStringLiteral("hello.txt"), pub + QStringLiteral("/link-to-hello"));
+    if (rawName) {
+        const QByteArray name = QFile::encodeName(pub) + "/caf\xe9.txt";
+        const int fd = ::open(name.constData(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+}
+
+struct ListingCase {
+    const char* name;
+    ServerKind server;
+    bool passive;
+};
+
+class CliListing : public ::testing::TestWithParam<ListingCase> {};
+
+TEST_P(CliListing, BrowsesIntoADirectoryAndBackFromTheCache) {
+    const ListingCase& c = GetParam();
+    std::unique_ptr<FtpServerProcess> server;
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, c.server);
+    const bool rawName = c.server == ServerKind::Vsftpd;
+    AddEntries(*server, rawName);
+    // A name Qt cannot decode is removed by its bytes, before the server's tree goes.
+    struct RawNameRemover {
+        QByteArray path;
+        ~RawNameRemover() { ::unlink(path.constData()); }
+    } remover{QFile::encodeName(server->root()) + "/pub/caf\xe9.txt"};
+    Cli cli;
+    cli.settings().WriteInt(u"Advance", u"PasvMode", c.passive ? 1 : 0);
+    // `pwd` separates the listings in the output: its line is "/..." and no `ls` line starts so.
+    const CliRun run = cli.run({QStringLiteral("127.0.0.1:%1").arg(server->port()), QStringLiteral("ls"),
+                                QStringLiteral("cd"), QStringLiteral("pub"), QStringLiteral("ls"),
+                                QStringLiteral("cd"), QStringLiteral("dir with blanks"), QStringLiteral("ls"),
+                                QStringLiteral("up"), QStringLiteral("ls"), QStringLiteral("cd"),
+                                QStringLiteral("empty"), QStringLiteral("ls"), QStringLiteral("pwd")});
+    ASSERT_EQ(run.exitCode, 0) << run.text();
+    // The listings follow each other in the output: the root, pub, the inner directory, pub again
+    // (from the cache), the empty directory; then the pwd line.
+    QList<QByteArray> flat;
+    for (const QByteArray& line : run.output.split('\n')) {
+        const QList<QByteArray> fields = line.split('\t');
+        if (fields.size() == 6) {
+            flat.append(fields[0] + ' ' + fields[1]);
+        }
+    }
+    EXPECT_TRUE(run.output.endsWith("/pub/empty\n")) << run.output.toStdString();
+    const QList<QByteArray> root = {"d incoming", "d pub"};
+    QList<QByteArray> pub = {"d dir with blanks", "d docs", "d empty", "d link-to-hello", "- big.bin"};
+    if (rawName) {
+        pub.append("- caf\xe9.txt");
+    }
+    pub.append({"- file with space.txt", "- hello.txt"});
+    const qsizetype p = root.size();
+    ASSERT_EQ(flat.size(), p + pub.size() + 1 + pub.size()) << run.output.toStdString();
+    EXPECT_EQ(flat.mid(0, p), root) << run.output.toStdString();
+    // Directories come first; within each group the server's order is kept, so compare sorted.
+    auto sortedGroups = [](const QList<QByteArray>& block) {
+        QList<QByteArray> directories, files;
+        for (const QByteArray& name : block) {
+            (name.startsWith("d ") ? directories : files).append(name);
+        }
+        std::sort(directories.begin(), directories.end());
+        std::sort(files.begin(), files.end());
+        return directories + files;
+    };
+    EXPECT_EQ(sortedGroups(flat.mid(p, pub.size())), pub) << run.output.toStdString();
+    EXPECT_EQ(flat.mid(p + pub.size(), 1), QList<QByteArray>{"- inner.txt"}) << run.output.toStdString();
+    EXPECT_EQ(flat.mid(p + pub.size() + 1), flat.mid(p, pub.size())) << "the cached listing differs";
+
+    // Going up sends CDUP alone; the empty directory is listed with a data connection.
+    const qsizetype up = run.lines.indexOf("COMMAND:>  CDUP");
+    ASSERT_GT(up, 0) << run.text();
+    EXPECT_TRUE(run.lines.at(up + 2).startsWith("COMMAND:>  CWD /pub/empty")) << run.text();
+    EXPECT_EQ(run.lines.count("STATUS:>  Open the data channel..."), 4) << run.text();
+    EXPECT_EQ(run.lines.count(c.passive ? "COMMAND:>  PASV" : "COMMAND:>  PASV"), c.passive ? 4 : 0)
+        << run.text();
+}
+
+INSTANTIATE_TEST_SUITE_P(RealServers, CliListing,
+                         ::testing::Values(ListingCase{"VsftpdPassive", ServerKind::Vsftpd, true},
+                                           ListingCase{"VsftpdActive", ServerKind::Vsftpd, false},
+                                           ListingCase{"PyftpdlibPassive", ServerKind::Pyftpdlib, true},
+                                           ListingCase{"PyftpdlibActive", ServerKind::Pyftpdlib, false}),
+                         [](const ::testing::TestParamInfo<ListingCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(CliListingThroughProxy, Socks5TunnelsTheDataConnectionToo) {
+    std::unique_ptr<FtpServerProcess> server;
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, ServerKind::Vsftpd);
+    std::unique_ptr<ProxyProcess> proxy;
+    TESSALY_START_PROXY_OR_SKIP(proxy, ProxyProcess::Kind::DanteNone, {});
+    const QStringList arguments{QStringLiteral("127.0.0.1:%1").arg(server->port()), QStringLiteral("cd"),
+                                QStringLiteral("pub"), QStringLiteral("ls")};
+    Cli direct;
+    const CliRun plain = direct.run(arguments);
+    ASSERT_EQ(plain.exitCode, 0) << plain.text();
+    Cli tunnelled;
+    tunnelled.settings().WriteInt(u"Socks", u"UseSocks", 1);
+    tunnelled.settings().WriteInt(u"Socks", u"SocksType", 2);
+    tunnelled.settings().WriteString(u"Socks", u"SocksHost", QStringLiteral("127.0.0.1"));
+    tunnelled.settings().WriteInt(u"Socks", u"SocksPort", proxy->port());
+    const CliRun run = tunnelled.run(arguments);
+    ASSERT_EQ(run.exitCode, 0) << run.text();
+    EXPECT_EQ(run.output, plain.output);
+    EXPECT_FALSE(run.output.isEmpty());
+    // The proxy carried the control connection and both listings' data connections.
+    const QString log = proxy->logText();
+    EXPECT_GE(log.count(QStringLiteral("127.0.0.1.%1").arg(server->port())) +
+                  log.count(QStringLiteral("127.0.0.1:%1").arg(server->port())),
+              1)
+        << log.toStdString();
+}
+
+} // namespace
+} // namespace tessaly::test
