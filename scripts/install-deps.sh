@@ -15,7 +15,7 @@ PACKAGES=(
     tinyproxy ftp-proxy util-linux                              # HTTP CONNECT, FTP proxy; setpriv
     libhiredis0.14 libmemcached11 libmemcachedutil2             # runtime of the unpacked proftpd
     libpcre2-posix3 libsodium23 libsqlite3-0 libssl3 libcap2    #   and of its mod_proxy
-    curl                                                        # poking the test servers by hand
+    curl lftp time                                              # poking the test servers by hand
 )
 
 # vsftpd's local login for the tests (see tests/support/FtpServerProcess.cpp).
