@@ -289,6 +289,8 @@ QByteArray SessionEngine::FinishListing() {
             session.folderCache.Append(std::move(*parsed.cacheEntry));
         }
         DisplayItems(std::move(parsed.items));
+        // The items hold what they need of the bytes; the buffer itself is not kept.
+        session.listingBuffer = QByteArray();
     }
     if (currentSequence_ && currentSequence_->IsEmpty()) {
         view_.SetPaneEnabled(true);

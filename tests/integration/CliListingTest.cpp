@@ -115,6 +115,31 @@ INSTANTIATE_TEST_SUITE_P(RealServers, CliListing,
                              return std::string(info.param.name);
                          });
 
+TEST(CliListingDos, MsDosStyleListingOfAWindowsLikeServer) {
+    std::unique_ptr<FtpServerProcess> server;
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, ServerKind::PyftpdlibDos);
+    Cli cli;
+    const CliRun run = cli.run({QStringLiteral("127.0.0.1:%1").arg(server->port()), QStringLiteral("cd"),
+                                QStringLiteral("pub"), QStringLiteral("ls")});
+    ASSERT_EQ(run.exitCode, 0) << run.text();
+    EXPECT_TRUE(run.lines.contains("              215 Windows_NT")) << run.text();
+    QList<QByteArray> names;
+    for (const QByteArray& line : run.output.split('\n')) {
+        const QList<QByteArray> fields = line.split('\t');
+        if (fields.size() == 6) {
+            names.append(fields[0] + ' ' + fields[1] + ' ' + fields[2]);
+            // MS-DOS lines carry no permissions; the date is year-month-day, the time HH:MM.
+            EXPECT_TRUE(fields[5].isEmpty()) << line.toStdString();
+            EXPECT_EQ(fields[3].size(), 10) << line.toStdString();
+            EXPECT_EQ(fields[4].size(), 5) << line.toStdString();
+        }
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (QList<QByteArray>{"- big.bin 307200", "- file with space.txt 20", "- hello.txt 12",
+                                        "d docs 0"}))
+        << run.output.toStdString();
+}
+
 TEST(CliListingThroughProxy, Socks5TunnelsTheDataConnectionToo) {
     std::unique_ptr<FtpServerProcess> server;
     TESSALY_START_FTP_SERVER_OR_SKIP(server, ServerKind::Vsftpd);
