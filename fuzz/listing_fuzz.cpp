@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the listing parser as one listing, with caching on, and checks what it
 // promises: only valid items with a name not ending in "." are kept, one cached line per kept item,
 // every cached line parses again to the same item in the same place, and rebuilding the items from
-// the cached lines gives the listing's items back.
+// the cache entry gives the listing's items back.
 #include "listing/ListingParser.h"
 #include "listing/LocalTimeCache.h"
 #include "listing/RemoteItem.h"
@@ -44,26 +44,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray listing(reinterpret_cast<const char*>(data), qsizetype(size));
     const tessaly::ParsedListing parsed = tessaly::ParseListing(listing, "/fuzz", true, kYear);
     Check(parsed.cacheEntry.has_value() && parsed.cacheEntry->path == "/fuzz");
-    const QList<QByteArray>& lines = parsed.cacheEntry->lines;
+    const tessaly::FolderCacheEntry& entry = *parsed.cacheEntry;
     const tessaly::ListingItems& items = parsed.items;
-    Check(lines.size() == items.directories.size() + items.files.size());
+    Check(entry.lineCount() == items.directories.size() + items.files.size());
+    qsizetype textSize = 0;
+    for (qsizetype i = 0; i < entry.lineCount(); ++i) {
+        textSize += entry.lineLength(i) + 1;
+        Check(entry.text()[entry.lineStart(i) + entry.lineLength(i)] == '\n');
+    }
+    Check(textSize == entry.text().size());
 
     // Each cached line, parsed alone, is the next directory or the next file.
     tessaly::LocalTimeCache times;
     qsizetype directory = 0;
     qsizetype file = 0;
-    for (const QByteArray& line : lines) {
+    for (qsizetype i = 0; i < entry.lineCount(); ++i) {
+        const QByteArray line = entry.line(i).toByteArray();
         const tessaly::RemoteItem item(line, kYear, times);
         CheckItem(item, line);
         const QList<tessaly::RemoteItem>& kind = item.isDirectory() ? items.directories : items.files;
         qsizetype& index = item.isDirectory() ? directory : file;
         Check(index < kind.size() && kind.at(index) == item);
+        // The listing's items share the entry's buffer, at this line.
+        Check(kind.at(index).rawLine().data() == entry.line(i).data());
         ++index;
         const tessaly::RemoteItem copy = item;
         Check(copy == item);
     }
 
-    const tessaly::ListingItems rebuilt = tessaly::RebuildFromLines(lines, kYear);
+    const tessaly::ListingItems rebuilt = tessaly::RebuildFromEntry(entry, kYear);
     Check(rebuilt.directories == items.directories && rebuilt.files == items.files);
 
     const tessaly::ParsedListing uncached = tessaly::ParseListing(listing, "/fuzz", false, kYear);

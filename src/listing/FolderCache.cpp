@@ -1,6 +1,8 @@
 #include "listing/FolderCache.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 namespace tessaly {
 
@@ -22,6 +24,37 @@ bool SamePathIgnoringCase(QByteArrayView a, QByteArrayView b) {
         }
     }
     return true;
+}
+
+FolderCacheEntry::FolderCacheEntry(QByteArray path, qsizetype reserveBytes, qsizetype reserveLines)
+    : path(std::move(path)) {
+    text_.reserve(reserveBytes);
+    starts_.reserve(std::size_t(reserveLines));
+}
+
+qsizetype FolderCacheEntry::AppendLine(QByteArrayView line) {
+    Q_ASSERT(!line.contains('\n'));
+    const qsizetype start = text_.size();
+    // Within the room taken, resizing only moves the end; beyond it, the room grows geometrically.
+    text_.resize(start + line.size() + 1);
+    char* out = text_.data() + start;
+    if (!line.isEmpty()) {
+        std::memcpy(out, line.data(), std::size_t(line.size()));
+    }
+    out[line.size()] = '\n';
+    starts_.push_back(start);
+    return start;
+}
+
+void FolderCacheEntry::ReleaseUnusedRoom() {
+    // Room for an eighth more is kept rather than copied away: a listing with CR LF line ends alone
+    // leaves that much.
+    if (text_.capacity() - text_.size() > text_.size() / 8) {
+        text_.squeeze();
+    }
+    if (starts_.capacity() - starts_.size() > starts_.size() / 8) {
+        starts_.shrink_to_fit();
+    }
 }
 
 FolderCacheEntry* FolderCache::Find(QByteArrayView path) {

@@ -8,10 +8,40 @@
 
 namespace tessaly {
 
-// The remembered listing of one remote directory.
-struct FolderCacheEntry {
-    QByteArray path;         // the directory as the session names it, for example /pub/incoming
-    QList<QByteArray> lines; // every line the listing parser kept, as received, in listing order
+// The remembered listing of one remote directory: every line the listing parser kept, as received,
+// in listing order. The lines are held in one buffer, each followed by "\n" (a kept line holds no
+// CR or LF), with the start of each line beside it, so an entry costs two allocations whatever the
+// number of lines. Items built from the entry share that buffer.
+class FolderCacheEntry {
+public:
+    FolderCacheEntry() = default;
+    // An entry for path without lines; room for reserveBytes bytes of lines (line ends included)
+    // and reserveLines lines is taken at once.
+    explicit FolderCacheEntry(QByteArray path, qsizetype reserveBytes = 0, qsizetype reserveLines = 0);
+
+    QByteArray path; // the directory as the session names it, for example /pub/incoming
+
+    // Adds line (which must hold no LF) at the end; returns where it starts in text().
+    qsizetype AppendLine(QByteArrayView line);
+    // Hands back room taken for lines that never came, when there is much of it.
+    void ReleaseUnusedRoom();
+
+    qsizetype lineCount() const { return qsizetype(starts_.size()); }
+    // The line at index, in listing order, without its "\n".
+    QByteArrayView line(qsizetype index) const {
+        return QByteArrayView(text_.constData() + lineStart(index), lineLength(index));
+    }
+    qsizetype lineStart(qsizetype index) const { return starts_[std::size_t(index)]; }
+    qsizetype lineLength(qsizetype index) const {
+        const std::size_t next = std::size_t(index) + 1;
+        return (next < starts_.size() ? starts_[next] : text_.size()) - lineStart(index) - 1;
+    }
+    // All lines, each followed by "\n".
+    const QByteArray& text() const { return text_; }
+
+private:
+    QByteArray text_;
+    std::vector<qsizetype> starts_;
 };
 
 // The listings of the directories one session has shown, in the order they were stored. Each entry

@@ -55,6 +55,24 @@ void File(ListingItems& items, RemoteItem&& item) {
     }
 }
 
+// Calls visit(start, length) for each line of the listing that is not a "total" line.
+template <typename Visit> void ForEachLine(const char* data, qsizetype size, Visit visit) {
+    qsizetype pos = 0;
+    while (pos < size) {
+        while (pos < size && IsLineEnd(data[pos])) {
+            ++pos;
+        }
+        if (pos == size) {
+            break;
+        }
+        const qsizetype start = pos;
+        pos = NextLineEnd(data, start, size);
+        if (!IsTotalLine(data + start, pos - start)) {
+            visit(start, pos - start);
+        }
+    }
+}
+
 } // namespace
 
 int CurrentLocalYear() {
@@ -66,65 +84,69 @@ int CurrentLocalYear() {
     return fields.tm_year + 1900;
 }
 
+// Builds the items of a listing with caching on. Each line is parsed where the listing holds it and,
+// when kept, appended to the cache entry; the items take the entry's buffer only once it is
+// complete, so that appending never has to copy bytes that items already share, and the listing's
+// bytes can go as soon as the caller lets them go.
+class ListingAssembly {
+public:
+    static void Cached(QByteArrayView listing, int currentLocalYear, ListingItems& items,
+                       FolderCacheEntry& entry) {
+        LocalTimeCache times;
+        const char* data = listing.data();
+        ForEachLine(data, listing.size(), [&](qsizetype start, qsizetype length) {
+            const QByteArrayView line(data + start, length);
+            RemoteItem item(line, currentLocalYear, times);
+            if (item.Listable(line)) {
+                item.lineStart_ = entry.AppendLine(line);
+                File(items, std::move(item));
+            }
+        });
+        entry.ReleaseUnusedRoom();
+        for (QList<RemoteItem>* kind : {&items.directories, &items.files}) {
+            for (RemoteItem& item : *kind) {
+                item.ShareLine(entry.text(), item.lineStart_);
+            }
+        }
+    }
+};
+
 ParsedListing ParseListing(const QByteArray& listing, const QByteArray& path, bool cacheEnabled,
                            int currentLocalYear) {
     ParsedListing result;
+    const char* data = listing.constData();
+    const qsizetype size = listing.size();
     if (cacheEnabled) {
-        result.cacheEntry.emplace(FolderCacheEntry{path, {}});
+        // The kept lines, each with one line end, take at most the listing's bytes plus one (for a
+        // last line without a line end). A kept line takes at least 8 bytes with its line end ("1 2
+        // 3 n" in the MS-DOS style), which bounds the line starts (8 bytes each) of a listing made
+        // of line ends by its size.
+        FolderCacheEntry& entry =
+            result.cacheEntry.emplace(path, size + 1, qMin(CountLineFeeds(data, size), size / 8) + 1);
+        ListingAssembly::Cached(QByteArrayView(data, size), currentLocalYear, result.items, entry);
+        return result;
     }
-    // Without caching the items share these bytes; bytes the array does not own are copied here.
+    // The items share these bytes; bytes the array does not own are copied here.
     QByteArray bytes = listing;
     if (!bytes.data_ptr().isMutable()) {
-        bytes = QByteArray(listing.constData(), listing.size());
+        bytes = QByteArray(data, size);
     }
-    const char* data = bytes.constData();
-    const qsizetype size = bytes.size();
     LocalTimeCache times;
-    if (cacheEnabled) {
-        // One slot per LF spares the list its regrowth. A kept line takes at least 8 bytes with its
-        // line end ("1 2 3 n" in the MS-DOS style), which bounds the slots (24 bytes each) of a
-        // listing made of line ends.
-        result.cacheEntry->lines.reserve(qMin(CountLineFeeds(data, size), size / 8) + 1);
-    }
-
-    qsizetype pos = 0;
-    while (pos < size) {
-        while (pos < size && IsLineEnd(data[pos])) {
-            ++pos;
-        }
-        if (pos == size) {
-            break;
-        }
-        const qsizetype start = pos;
-        pos = NextLineEnd(data, start, size);
-        const qsizetype length = pos - start;
-        if (IsTotalLine(data + start, length)) {
-            continue;
-        }
-        if (!cacheEnabled) {
-            RemoteItem item(bytes, start, length, currentLocalYear, times);
-            if (item.valid() && !item.name().endsWith('.')) {
-                File(result.items, std::move(item));
-            }
-            continue;
-        }
-        // With caching on, the item shares the cached copy of its line rather than the listing,
-        // so that the listing's bytes can go once the caller lets them go.
-        QByteArray line(data + start, length);
-        RemoteItem item(line, 0, length, currentLocalYear, times);
+    ForEachLine(bytes.constData(), size, [&](qsizetype start, qsizetype length) {
+        RemoteItem item(bytes, start, length, currentLocalYear, times);
         if (item.valid() && !item.name().endsWith('.')) {
             File(result.items, std::move(item));
-            result.cacheEntry->lines.append(std::move(line));
         }
-    }
+    });
     return result;
 }
 
-ListingItems RebuildFromLines(const QList<QByteArray>& lines, int currentLocalYear) {
+ListingItems RebuildFromEntry(const FolderCacheEntry& entry, int currentLocalYear) {
     ListingItems items;
     LocalTimeCache times;
-    for (const QByteArray& line : lines) {
-        File(items, RemoteItem(line, currentLocalYear, times));
+    const QByteArray& text = entry.text();
+    for (qsizetype i = 0; i < entry.lineCount(); ++i) {
+        File(items, RemoteItem(text, entry.lineStart(i), entry.lineLength(i), currentLocalYear, times));
     }
     return items;
 }

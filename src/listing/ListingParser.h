@@ -29,14 +29,15 @@ int CurrentLocalYear();
 // is an entry whose name ends in "." ("." and ".." and also "readme."). The rest go, in order, to
 // the directories or the files. When cacheEnabled, cacheEntry holds path and each kept line.
 //
-// Without caching, the items share the listing's bytes instead of copying them; with caching, each
-// item shares the bytes of its cached line. Year-less Unix dates ("Mar  7 10:25") are taken to lie
-// in currentLocalYear. Takes time linear in the listing's size.
+// Without caching, the items share the listing's bytes instead of copying them; with caching, the
+// items share the cache entry's buffer, and nothing holds on to the listing. Year-less Unix dates
+// ("Mar  7 10:25") are taken to lie in currentLocalYear. Takes time linear in the listing's size.
 ParsedListing ParseListing(const QByteArray& listing, const QByteArray& path, bool cacheEnabled,
                            int currentLocalYear = CurrentLocalYear());
 
-// Rebuilds the items from the kept lines of a cache entry. The lines passed ParseListing's checks
-// when they were stored, so none are made here: every line becomes an item.
-ListingItems RebuildFromLines(const QList<QByteArray>& lines, int currentLocalYear = CurrentLocalYear());
+// Rebuilds the items from the kept lines of a cache entry; the items share the entry's buffer. The
+// lines passed ParseListing's checks when they were stored, so none are made here: every line
+// becomes an item.
+ListingItems RebuildFromEntry(const FolderCacheEntry& entry, int currentLocalYear = CurrentLocalYear());
 
 } // namespace tessaly

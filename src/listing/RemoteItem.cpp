@@ -141,12 +141,18 @@ RemoteItem::RemoteItem(const QByteArray& buffer, qsizetype start, qsizetype leng
         buffer_ = QByteArray(buffer.constData() + start, length);
         lineStart_ = 0;
     }
-    rawLength_ = quint32(length);
-    Parse(currentLocalYear, times);
+    Parse(QByteArrayView(buffer_.constData() + lineStart_, length), currentLocalYear, times);
 }
 
-void RemoteItem::Parse(int currentLocalYear, LocalTimeCache& times) {
-    const QByteArrayView line = rawLine();
+RemoteItem::RemoteItem(QByteArrayView line, int currentLocalYear, LocalTimeCache& times) {
+    if (quint64(line.size()) > std::numeric_limits<quint32>::max()) {
+        return; // no directory entry takes 4 GiB; the offsets below are 32 bits wide
+    }
+    Parse(line, currentLocalYear, times);
+}
+
+void RemoteItem::Parse(QByteArrayView line, int currentLocalYear, LocalTimeCache& times) {
+    rawLength_ = quint32(line.size());
     if (line.isEmpty()) {
         return;
     }
@@ -229,7 +235,7 @@ bool RemoteItem::ParseDos(QByteArrayView line) {
 bool RemoteItem::ParseUnix(QByteArrayView line, int currentLocalYear) {
     isDirectory_ = line[0] != '-';
     rawLength_ = quint32(UnixLineEnd(line.data(), line.size()));
-    line = rawLine();
+    line = line.first(qsizetype(rawLength_));
 
     // The fields up to the nine that decide about the group column. A leading blank makes an empty
     // first field.

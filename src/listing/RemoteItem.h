@@ -7,6 +7,7 @@
 
 namespace tessaly {
 
+class ListingAssembly;
 class LocalTimeCache;
 
 // One file or directory of a remote listing, parsed from one listing line.
@@ -88,7 +89,22 @@ public:
     static constexpr int kMaxDateNumber = 999999;
 
 private:
-    void Parse(int currentLocalYear, LocalTimeCache& times);
+    friend class ListingAssembly; // parses lines first and shares the buffer that keeps them last
+
+    // Parses line, shares no buffer yet: until ShareLine is called, only the accessors that read
+    // no line bytes (valid, dosStyle, isDirectory, size, modified, dateText, timeText, sizeText)
+    // may be used.
+    RemoteItem(QByteArrayView line, int currentLocalYear, LocalTimeCache& times);
+    // Shares buffer, which holds the line the item was parsed from at start.
+    void ShareLine(const QByteArray& buffer, qsizetype start) {
+        buffer_ = buffer;
+        lineStart_ = start;
+    }
+    // True for an item worth listing: valid, with a name that does not end in ".". Only for an item
+    // whose line bytes are still those of line (shared or not).
+    bool Listable(QByteArrayView line) const { return valid_ && line[qsizetype(rawLength_) - 1] != '.'; }
+
+    void Parse(QByteArrayView line, int currentLocalYear, LocalTimeCache& times);
     bool ParseDos(QByteArrayView line);
     bool ParseUnix(QByteArrayView line, int currentLocalYear);
     void BuildModified(LocalTimeCache& times);

@@ -35,7 +35,7 @@ void SessionEngine::ShowCachedListing(const FtpCommand& command) {
     view_.ClearPane();
     view_.SetPath(entry->path);
     session.currentDirectory = entry->path;
-    DisplayItems(RebuildFromLines(entry->lines));
+    DisplayItems(RebuildFromEntry(*entry));
 }
 
 void SessionEngine::ClearCache() {

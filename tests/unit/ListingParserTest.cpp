@@ -20,7 +20,7 @@ using tessaly::ListingItems;
 using tessaly::LocalTimeCache;
 using tessaly::ParsedListing;
 using tessaly::ParseListing;
-using tessaly::RebuildFromLines;
+using tessaly::RebuildFromEntry;
 using tessaly::RemoteItem;
 
 namespace tessaly {
@@ -55,6 +55,18 @@ qint64 Mktime(const LocalFields& f) {
 // A literal with its NUL bytes.
 template <std::size_t N> QByteArray Bytes(const char (&text)[N]) {
     return QByteArray(text, qsizetype(N - 1));
+}
+
+// The kept lines of an entry, checked against its text on the way.
+QList<QByteArray> Lines(const tessaly::FolderCacheEntry& entry) {
+    QList<QByteArray> lines;
+    QByteArray joined;
+    for (qsizetype i = 0; i < entry.lineCount(); ++i) {
+        lines.append(entry.line(i).toByteArray());
+        joined += lines.back() + '\n';
+    }
+    EXPECT_EQ(entry.text(), joined);
+    return lines;
 }
 
 enum class Outcome { Listed, DroppedForDot, Invalid, Skipped };
@@ -445,7 +457,7 @@ TEST_P(ListingLine, ParsesToTheExpectedItem) {
     EXPECT_EQ(parsed.cacheEntry->path, "/pub");
     if (c.outcome != Outcome::Listed) {
         EXPECT_EQ(keptCount, 0);
-        EXPECT_TRUE(parsed.cacheEntry->lines.isEmpty());
+        EXPECT_TRUE(parsed.cacheEntry->lineCount() == 0);
         if (c.outcome == Outcome::Invalid || c.outcome == Outcome::DroppedForDot) {
             EXPECT_EQ(RemoteItem(c.line, kYear).valid(), c.outcome == Outcome::DroppedForDot);
         }
@@ -454,7 +466,7 @@ TEST_P(ListingLine, ParsesToTheExpectedItem) {
     ASSERT_EQ(keptCount, 1);
     ASSERT_EQ(kept.size(), 1);
     ExpectFields(kept.front(), c);
-    EXPECT_EQ(parsed.cacheEntry->lines, QList<QByteArray>{c.line}); // as received, link target included
+    EXPECT_EQ(Lines(*parsed.cacheEntry), QList<QByteArray>{c.line}); // as received, link target included
     ExpectFields(RemoteItem(c.line, kYear), c);
 }
 
@@ -492,10 +504,10 @@ TEST(ListingParser, ParsesAllTableLinesAsOneListingInOrder) {
         EXPECT_EQ(directory, parsed.items.directories.size());
         EXPECT_EQ(file, parsed.items.files.size());
         ASSERT_TRUE(parsed.cacheEntry);
-        EXPECT_EQ(parsed.cacheEntry->lines, keptLines);
+        EXPECT_EQ(Lines(*parsed.cacheEntry), keptLines);
 
         // The cached lines give the same items again.
-        const ListingItems rebuilt = RebuildFromLines(parsed.cacheEntry->lines, kYear);
+        const ListingItems rebuilt = RebuildFromEntry(*parsed.cacheEntry, kYear);
         EXPECT_EQ(rebuilt.directories, parsed.items.directories);
         EXPECT_EQ(rebuilt.files, parsed.items.files);
     }
@@ -509,12 +521,12 @@ TEST(ListingParser, WithoutCachingMakesNoEntry) {
 
 TEST(ListingParser, SplitsAtEveryRunOfLineEnds) {
     const QByteArray line = "-rw-r--r-- 1 o g 1 Jan 1 2020 f"_ba;
-    EXPECT_EQ(ParseListing(QByteArray(), "/"_ba, true, kYear).cacheEntry->lines.size(), 0);
-    EXPECT_EQ(ParseListing("\r\n\n\r"_ba, "/"_ba, true, kYear).cacheEntry->lines.size(), 0);
-    EXPECT_EQ(ParseListing("total 0\r\n"_ba, "/"_ba, true, kYear).cacheEntry->lines.size(), 0);
+    EXPECT_EQ(ParseListing(QByteArray(), "/"_ba, true, kYear).cacheEntry->lineCount(), 0);
+    EXPECT_EQ(ParseListing("\r\n\n\r"_ba, "/"_ba, true, kYear).cacheEntry->lineCount(), 0);
+    EXPECT_EQ(ParseListing("total 0\r\n"_ba, "/"_ba, true, kYear).cacheEntry->lineCount(), 0);
     const ParsedListing parsed =
         ParseListing("\n\r" + line + "\r\r" + line + "\n" + line, "/"_ba, true, kYear);
-    EXPECT_EQ(parsed.cacheEntry->lines, (QList<QByteArray>{line, line, line}));
+    EXPECT_EQ(Lines(*parsed.cacheEntry), (QList<QByteArray>{line, line, line}));
     ASSERT_EQ(parsed.items.files.size(), 3);
     EXPECT_EQ(parsed.items.files.back().name(), "f"); // the last line needs no line end
     // A single line ends at its first CR or LF.
@@ -543,6 +555,53 @@ TEST(ListingParser, ItemsOutliveTheListingAndRawData) {
     EXPECT_EQ(copy.name(), "raw");
 }
 
+TEST(ListingParser, CachedItemsShareTheEntryNotTheListing) {
+    QByteArray storage = "total 2\r\n-rw-r--r-- 1 o g 1 Jan 1 2020 a\r\nbad\r\n"
+                         "lrwxrwxrwx 1 o g 1 Jan 1 2020 b -> a\r\ndrwxr-xr-x 1 o g 1 Jan 1 2020 .."_ba;
+    ParsedListing parsed;
+    {
+        const QByteArray listing = storage;
+        parsed = ParseListing(listing, "/"_ba, true, kYear);
+    }
+    const QByteArray raw = QByteArray::fromRawData(storage.constData(), storage.size());
+    const ParsedListing fromRaw = ParseListing(raw, "/"_ba, true, kYear);
+    storage.fill('x');
+    const ParsedListing* const both[] = {&parsed, &fromRaw};
+    for (const ParsedListing* each : both) {
+        const tessaly::FolderCacheEntry& entry = *each->cacheEntry;
+        ASSERT_EQ(entry.lineCount(), 2);
+        EXPECT_EQ(entry.text(), "-rw-r--r-- 1 o g 1 Jan 1 2020 a\nlrwxrwxrwx 1 o g 1 Jan 1 2020 b -> a\n");
+        ASSERT_EQ(each->items.files.size(), 1);
+        ASSERT_EQ(each->items.directories.size(), 1);
+        EXPECT_EQ(each->items.files.front().name(), "a");
+        EXPECT_EQ(each->items.directories.front().name(), "b");
+        EXPECT_EQ(each->items.files.front().rawLine().data(), entry.line(0).data());
+        EXPECT_EQ(each->items.directories.front().rawLine().data(), entry.line(1).data());
+    }
+    // Items rebuilt from the entry share it too, and outlive it.
+    ListingItems rebuilt;
+    {
+        const tessaly::FolderCacheEntry entry = *parsed.cacheEntry;
+        rebuilt = RebuildFromEntry(entry, kYear);
+        ASSERT_EQ(rebuilt.files.size(), 1);
+        EXPECT_EQ(rebuilt.files.front().rawLine().data(), entry.line(0).data());
+    }
+    parsed = ParsedListing();
+    EXPECT_EQ(rebuilt.files.front().name(), "a");
+    EXPECT_EQ(rebuilt.directories.front().name(), "b");
+}
+
+TEST(ListingParser, CacheEntryKeepsNoRoomForDroppedLines) {
+    QByteArray listing(1'000'000, 'x');
+    listing += "\n-rw-r--r-- 1 o g 1 Jan 1 2020 kept\n" + QByteArray(1'000'000, '\n');
+    const ParsedListing parsed = ParseListing(listing, "/"_ba, true, kYear);
+    ASSERT_EQ(parsed.cacheEntry->lineCount(), 1);
+    EXPECT_EQ(parsed.cacheEntry->line(0), "-rw-r--r-- 1 o g 1 Jan 1 2020 kept");
+    EXPECT_LT(parsed.cacheEntry->text().capacity(), 4096);
+    ASSERT_EQ(parsed.items.files.size(), 1);
+    EXPECT_EQ(parsed.items.files.front().name(), "kept");
+}
+
 TEST(ListingParser, KeepsLongNamesWhole) {
     const QByteArray name(300, 'n');
     const QByteArray line = "-rw-r--r-- 1 o g 1 Jan 1 2020 " + name;
@@ -562,10 +621,10 @@ TEST(ListingParser, KeepsLongNamesWhole) {
 TEST(ListingParser, SurvivesHostileListings) {
     const auto started = std::chrono::steady_clock::now();
 
-    EXPECT_EQ(ParseListing(QByteArray(10'000'000, ' '), "/"_ba, true, kYear).cacheEntry->lines.size(), 0);
-    EXPECT_EQ(ParseListing(QByteArray(100 * 1024, 'x'), "/"_ba, true, kYear).cacheEntry->lines.size(), 0);
-    EXPECT_EQ(ParseListing(QByteArray(100 * 1024, '7'), "/"_ba, true, kYear).cacheEntry->lines.size(), 0);
-    EXPECT_EQ(ParseListing(QByteArray(100 * 1024, '\0'), "/"_ba, true, kYear).cacheEntry->lines.size(), 0);
+    EXPECT_EQ(ParseListing(QByteArray(10'000'000, ' '), "/"_ba, true, kYear).cacheEntry->lineCount(), 0);
+    EXPECT_EQ(ParseListing(QByteArray(100 * 1024, 'x'), "/"_ba, true, kYear).cacheEntry->lineCount(), 0);
+    EXPECT_EQ(ParseListing(QByteArray(100 * 1024, '7'), "/"_ba, true, kYear).cacheEntry->lineCount(), 0);
+    EXPECT_EQ(ParseListing(QByteArray(100 * 1024, '\0'), "/"_ba, true, kYear).cacheEntry->lineCount(), 0);
     // Blanks between every field, and a line of nothing but arrows.
     const QByteArray gap(1'000'000, ' ');
     const QByteArray spaced = "-rw" + gap + "1" + gap + "o" + gap + "g" + gap + "9" + gap + "Jan" + gap +
@@ -586,7 +645,7 @@ TEST(ListingParser, SurvivesHostileListings) {
         noise += kAlphabet[(state >> 16) % (sizeof kAlphabet - 1)];
     }
     const ParsedListing parsed = ParseListing(noise, "/"_ba, true, kYear);
-    const ListingItems rebuilt = RebuildFromLines(parsed.cacheEntry->lines, kYear);
+    const ListingItems rebuilt = RebuildFromEntry(*parsed.cacheEntry, kYear);
     EXPECT_EQ(rebuilt.directories, parsed.items.directories);
     EXPECT_EQ(rebuilt.files, parsed.items.files);
     for (const QList<RemoteItem>* kind : {&parsed.items.directories, &parsed.items.files}) {
