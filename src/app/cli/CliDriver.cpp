@@ -1,6 +1,7 @@
 #include "app/cli/CliDriver.h"
 
 #include <QTimer>
+#include <charconv>
 #include <cstdio>
 
 namespace tessaly {
@@ -62,11 +63,22 @@ void CliDriver::RunNext() {
 void CliDriver::PrintListing() const {
     const ListingItems& items = engine_.CurrentItems();
     QByteArray out;
+    out.reserve((items.directories.size() + items.files.size()) * 96);
     for (const QList<RemoteItem>* group : {&items.directories, &items.files}) {
         for (const RemoteItem& item : *group) {
-            out += (item.isDirectory() ? "d\t" : "-\t") + item.name().toByteArray() + '\t' +
-                   QByteArray::number(item.size()) + '\t' + item.dateText().toByteArray() + '\t' +
-                   item.timeText().toByteArray() + '\t' + item.permissionText().toByteArray() + '\n';
+            char size[24];
+            const std::to_chars_result written = std::to_chars(size, size + sizeof size, item.size());
+            out.append(item.isDirectory() ? "d\t" : "-\t");
+            out.append(item.name());
+            out.append('\t');
+            out.append(size, written.ptr - size);
+            out.append('\t');
+            out.append(item.dateText());
+            out.append('\t');
+            out.append(item.timeText());
+            out.append('\t');
+            out.append(item.permissionText());
+            out.append('\n');
         }
     }
     std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
