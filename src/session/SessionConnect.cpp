@@ -52,19 +52,23 @@ void SessionEngine::StartSession(const StartRequest& request) {
     ConnectSession();
 }
 
+void SessionEngine::ApplySocksSettings(ProxyTunnel& tunnel) const {
+    // "SocksType" 0 to 3: SOCKS4, SOCKS4A, SOCKS5, HTTP 1.1; anything else connects directly.
+    const int socksType = ReadInt(u"Socks", u"UseSocks", 0) != 0 ? ReadInt(u"Socks", u"SocksType", 0) : -1;
+    const ProxyKind kind =
+        socksType >= 0 && socksType <= 3 ? static_cast<ProxyKind>(socksType + 1) : ProxyKind::None;
+    tunnel.SetProxy(kind, settings_.GetString(u"Socks", u"SocksHost").toUtf8(),
+                    PortOf(ReadInt(u"Socks", u"SocksPort", 1080)),
+                    settings_.GetString(u"Socks", u"SocksUser").toUtf8(),
+                    settings_.GetString(u"Socks", u"SocksPass").toUtf8());
+}
+
 std::unique_ptr<ControlConnection> SessionEngine::MakeControlConnection() {
     auto connection = std::make_unique<ControlConnection>(*this);
     if (!connection->Open(0, kControlEvents)) {
         return connection;
     }
-    // "SocksType" 0 to 3: SOCKS4, SOCKS4A, SOCKS5, HTTP 1.1; anything else connects directly.
-    const int socksType = ReadInt(u"Socks", u"UseSocks", 0) != 0 ? ReadInt(u"Socks", u"SocksType", 0) : -1;
-    const ProxyKind kind =
-        socksType >= 0 && socksType <= 3 ? static_cast<ProxyKind>(socksType + 1) : ProxyKind::None;
-    connection->SetProxy(kind, settings_.GetString(u"Socks", u"SocksHost").toUtf8(),
-                         PortOf(ReadInt(u"Socks", u"SocksPort", 1080)),
-                         settings_.GetString(u"Socks", u"SocksUser").toUtf8(),
-                         settings_.GetString(u"Socks", u"SocksPass").toUtf8());
+    ApplySocksSettings(*connection);
     FtpProxyLogon& logon = connection->logon;
     const int useProxy = ReadInt(u"FtpProxy", u"UseProxy", 0);
     const int proxyType = useProxy != 0 ? ReadInt(u"FtpProxy", u"ProxyType", 0) + 1 : 0;

@@ -124,6 +124,8 @@ private:
     // Connecting.
     void ConnectSession();
     std::unique_ptr<ControlConnection> MakeControlConnection();
+    // Configures a new socket's tunnel from the "Socks" settings, as every connection does.
+    void ApplySocksSettings(ProxyTunnel& tunnel) const;
     void RetryOrGiveUp(const RetryTexts& texts);
     void WaitThenRetry(const char* waitText);
     void HandleProxyFailure();

@@ -14,10 +14,6 @@ constexpr unsigned kDownloadEvents = 49; // read, connect, close
 // A listing larger than this is no directory listing; reading stops there.
 constexpr qsizetype kMaxListingBytes = qsizetype(1) << 30;
 
-quint16 PortOf(int value) {
-    return static_cast<quint16>(value >= 0 && value <= 65535 ? value : 0);
-}
-
 bool Failed(int code) {
     return code < 100 || code > 399;
 }
@@ -101,13 +97,7 @@ std::unique_ptr<DataConnection> SessionEngine::MakeDataConnection() {
     if (!connection->Open(0, kDownloadEvents)) {
         return nullptr;
     }
-    const int socksType = ReadInt(u"Socks", u"UseSocks", 0) != 0 ? ReadInt(u"Socks", u"SocksType", 0) : -1;
-    const ProxyKind kind =
-        socksType >= 0 && socksType <= 3 ? static_cast<ProxyKind>(socksType + 1) : ProxyKind::None;
-    connection->SetProxy(kind, settings_.GetString(u"Socks", u"SocksHost").toUtf8(),
-                         PortOf(ReadInt(u"Socks", u"SocksPort", 1080)),
-                         settings_.GetString(u"Socks", u"SocksUser").toUtf8(),
-                         settings_.GetString(u"Socks", u"SocksPass").toUtf8());
+    ApplySocksSettings(*connection);
     return connection;
 }
 
