@@ -107,8 +107,8 @@ run() {
 # here against 127.0.0.1:$port instead, and keep the tessaly-cli runs below as a quick check.
 # ---------------------------------------------------------------------------------------------
 say "Running tessaly-cli against the demo server"
-run "$cli" "127.0.0.1:$port"
-run "$cli" --user alice --pass secret "127.0.0.1:$port"
+run "$cli" "127.0.0.1:$port" ls
+run "$cli" --user alice --pass secret "127.0.0.1:$port" cd pub ls up ls
 
 if $keep; then
     say "The demo server keeps running on 127.0.0.1:$port; press Ctrl-C to stop it"
