@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ProcessUtils.h"
+
 #include <QList>
 #include <QProcess>
 #include <QString>
@@ -72,12 +74,6 @@ private:
     qint64 pid_ = 0;
     QStringList logFiles_;
 };
-
-// Every live descendant of `pid` (children, their children...), read from /proc.
-QList<qint64> DescendantPids(qint64 pid);
-
-// True while `pid` exists and is not a zombie.
-bool IsProcessAlive(qint64 pid);
 
 // Lets GoogleTest print a Kind by name in test parameters and failure messages.
 void PrintTo(FtpServerProcess::Kind kind, std::ostream* out);

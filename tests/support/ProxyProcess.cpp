@@ -1,6 +1,7 @@
 #include "support/ProxyProcess.h"
 
 #include "support/PortUtils.h"
+#include "support/ProcessUtils.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -44,11 +45,6 @@ bool writeFile(const QString& path, const QString& text) {
     QFile file(path);
     const QByteArray data = text.toUtf8();
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
-}
-
-QString readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 // An executable on PATH or in the system directories (root's PATH may lack /usr/sbin).
@@ -133,26 +129,6 @@ bool listensOn(qint64 pid, quint16 port) {
     return false;
 }
 
-void signalAll(const QList<qint64>& pids, int signal) {
-    for (qint64 pid : pids)
-        ::kill(static_cast<pid_t>(pid), signal);
-}
-
-// Waits until none of `pids` is alive; false when some still are after timeoutMs.
-bool waitUntilGone(const QList<qint64>& pids, int timeoutMs) {
-    const QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
-        bool anyAlive = false;
-        for (qint64 pid : pids)
-            anyAlive = anyAlive || IsProcessAlive(pid);
-        if (!anyAlive)
-            return true;
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(20);
-    }
-}
-
 // Ends one daemon and whatever it forked. The children are listed first: once the master is gone they
 // belong to init and can no longer be found from it (sshd's sessions outlive their master).
 void stopProcess(QProcess& process) {
@@ -165,11 +141,7 @@ void stopProcess(QProcess& process) {
         process.kill();
         process.waitForFinished(kStopGraceMs);
     }
-    signalAll(children, SIGTERM);
-    if (!waitUntilGone(children, kStopGraceMs)) {
-        signalAll(children, SIGKILL);
-        waitUntilGone(children, kStopGraceMs);
-    }
+    EndProcesses(children, kStopGraceMs);
 }
 
 // Runs a short tool to its end; false with *error holding its output when it fails.
@@ -185,8 +157,9 @@ bool runTool(const QString& program, const QStringList& arguments, QString* erro
         tool.kill();
         tool.waitForFinished(kStopGraceMs);
     }
-    *error = QStringLiteral("%1 %2 failed: %3\n%4")
-                 .arg(program, arguments.join(u' '), tool.errorString(), QString::fromUtf8(tool.readAll()));
+    *error =
+        QStringLiteral("%1 %2 failed: %3\n%4")
+            .arg(program, arguments.join(u' '), tool.errorString(), QString::fromUtf8(tool.readAll()));
     return false;
 }
 
@@ -301,7 +274,7 @@ QList<qint64> ProxyProcess::pids() const {
 QString ProxyProcess::logText() const {
     QString text;
     for (const QString& file : logFiles_)
-        text += QStringLiteral("--- %1\n%2").arg(file, readAll(file));
+        text += QStringLiteral("--- %1\n%2").arg(file, ReadTextFile(file));
     return text;
 }
 
@@ -547,7 +520,7 @@ bool ProxyProcess::launchSshDynamic(QString* error) {
     // namespace of its own where kProxyOnlyHostName resolves to 127.0.0.1: a name only the proxy
     // can resolve, for the SOCKS4A and SOCKS5 name forms.
     const QString unshare = findProgram(QStringLiteral("unshare"));
-    QString hostsText = readAll(QStringLiteral("/etc/hosts"));
+    QString hostsText = ReadTextFile(QStringLiteral("/etc/hosts"));
     hostsText += QStringLiteral("\n127.0.0.1 %1\n").arg(QString::fromLatin1(kProxyOnlyHostName));
     const QString hosts = path(QStringLiteral("hosts"));
     const bool ownHosts = ::geteuid() == 0 && !unshare.isEmpty() && writeFile(hosts, hostsText);
