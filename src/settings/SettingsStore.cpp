@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <ctime>
 #include <optional>
+#include <sys/stat.h>
 #include <utility>
 
 namespace tessaly {
@@ -45,12 +47,35 @@ LoadedFile Load(const QString& path) {
     return {FileState::Loaded, IniDocument::parse(bytes)};
 }
 
-std::optional<QString> Read(const QString& path, QStringView section, QStringView key) {
-    const LoadedFile file = Load(path);
-    if (file.state != FileState::Loaded) {
+// What identifies one version of the file.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    bool operator==(const FileIdentity& other) const {
+        return device == other.device && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
+               changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+    }
+};
+
+// File systems stamp times coarsely: two writes close together can leave the same identity, so a
+// file changed within this many seconds is always read again.
+constexpr time_t kSettleSeconds = 2;
+
+std::optional<FileIdentity> IdentityOf(const QString& path, bool* settled) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
         return std::nullopt;
     }
-    return file.document.value(section, key);
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    *settled = now.tv_sec - info.st_mtim.tv_sec > kSettleSeconds &&
+               now.tv_sec - info.st_ctim.tv_sec > kSettleSeconds;
+    return FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
 }
 
 bool Write(const QString& path, QStringView section, QStringView key, QStringView text) {
@@ -82,19 +107,47 @@ bool Write(const QString& path, QStringView section, QStringView key, QStringVie
 
 } // namespace
 
+struct SettingsStore::Snapshot {
+    FileIdentity identity;
+    LoadedFile file;
+};
+
 SettingsStore::SettingsStore(QString filePath) : filePath_(std::move(filePath)) {}
+
+std::optional<QString> SettingsStore::Read(QStringView section, QStringView key) const {
+    bool settled = false;
+    const std::optional<FileIdentity> identity = IdentityOf(filePath_, &settled);
+    if (!identity) {
+        snapshot_.reset();
+        return std::nullopt; // no file: every key is absent
+    }
+    if (!snapshot_ || !settled || !(snapshot_->identity == *identity)) {
+        // The identity is taken before the file is read: a change during the read shows as a new
+        // identity at the next read. A file that changed just now is read but not kept.
+        auto fresh = std::make_shared<const Snapshot>(Snapshot{*identity, Load(filePath_)});
+        snapshot_ = settled ? fresh : nullptr;
+        if (fresh->file.state != FileState::Loaded) {
+            return std::nullopt;
+        }
+        return fresh->file.document.value(section, key);
+    }
+    if (snapshot_->file.state != FileState::Loaded) {
+        return std::nullopt;
+    }
+    return snapshot_->file.document.value(section, key);
+}
 
 SettingsStore SettingsStore::openDefault() {
     return SettingsStore(ConfigDirectory() + u'/' + QStringView(kSettingsFileName).toString());
 }
 
 int SettingsStore::GetInt(QStringView section, QStringView key, int defaultValue) const {
-    const std::optional<QString> text = Read(filePath_, section, key);
+    const std::optional<QString> text = Read(section, key);
     return text ? ParseLeadingInt(*text) : defaultValue;
 }
 
 QString SettingsStore::GetString(QStringView section, QStringView key, const QString& defaultValue) const {
-    std::optional<QString> text = Read(filePath_, section, key);
+    std::optional<QString> text = Read(section, key);
     if (!text) {
         return defaultValue;
     }

@@ -2,13 +2,16 @@
 
 #include <QString>
 #include <QStringView>
+#include <memory>
+#include <optional>
 
 namespace tessaly {
 
-// Integer and string values by section and key, kept in one INI file. Nothing is cached: every read
-// opens the file again, so a value written by one part of the program (or by a second running
-// instance) is seen by the next reader. Sections and keys compare without regard to case; an absent
-// section or key yields the caller's default. Keys are never deleted.
+// Integer and string values by section and key, kept in one INI file. Every read looks at the file
+// again, so a value written by one part of the program (or by a second running instance) is seen by
+// the next reader; the parsed file is kept only for as long as the file has not changed. Sections and keys
+// compare without regard to case; an absent section or key yields the caller's default. Keys are never
+// deleted.
 class SettingsStore {
 public:
     explicit SettingsStore(QString filePath);
@@ -29,7 +32,14 @@ public:
     bool WriteString(QStringView section, QStringView key, const QString& value);
 
 private:
+    struct Snapshot;
+    std::optional<QString> Read(QStringView section, QStringView key) const;
+
     QString filePath_;
+    // The file as last read, with the identity it had then. A read whose file still has that
+    // identity (device, inode, size, modification and change times) and was not modified in the
+    // last seconds uses it instead of reading and parsing the file again.
+    mutable std::shared_ptr<const Snapshot> snapshot_;
 };
 
 } // namespace tessaly

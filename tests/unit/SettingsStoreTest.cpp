@@ -121,6 +121,23 @@ TEST_F(SettingsStoreTest, EveryReadSeesTheFileAsItIsNow) {
     EXPECT_EQ(reader.GetInt(u"Advance", u"PasvMode", 7), 7);
 }
 
+TEST_F(SettingsStoreTest, AFileThatHasSettledIsStillSeenToChange) {
+    // Once the file has not changed for a while its parsed form is kept; any change after that
+    // (rewritten in place with the same size, replaced by a write, removed) is still seen.
+    WriteAll(path(), "[General]\nRetryNumber=3\n");
+    const SettingsStore reader(path());
+    ::sleep(3);
+    EXPECT_EQ(reader.GetInt(u"General", u"RetryNumber", 0), 3);
+    EXPECT_EQ(reader.GetInt(u"General", u"RetryNumber", 0), 3);
+    WriteAll(path(), "[General]\nRetryNumber=5\n");
+    EXPECT_EQ(reader.GetInt(u"General", u"RetryNumber", 0), 5);
+    SettingsStore writer(path());
+    ASSERT_TRUE(writer.WriteInt(u"General", u"RetryNumber", 7));
+    EXPECT_EQ(reader.GetInt(u"General", u"RetryNumber", 0), 7);
+    ASSERT_TRUE(QFile::remove(path()));
+    EXPECT_EQ(reader.GetInt(u"General", u"RetryNumber", 9), 9);
+}
+
 TEST_F(SettingsStoreTest, FileIsOwnerOnlyAndItsDirectoryIsMade) {
     const QString nested = path(u"a/b/tessaly.INI"_s);
     SettingsStore store(nested);
