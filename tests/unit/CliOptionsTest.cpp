@@ -1,6 +1,7 @@
 #include "app/cli/CliOptions.h"
 
 #include "app/cli/CliDriver.h"
+#include "session/RemotePath.h"
 
 #include <gtest/gtest.h>
 

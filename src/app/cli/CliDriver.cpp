@@ -1,22 +1,12 @@
 #include "app/cli/CliDriver.h"
 
+#include "session/RemotePath.h"
+
 #include <QTimer>
 #include <charconv>
 #include <cstdio>
 
 namespace tessaly {
-
-QByteArray ResolveRemotePath(const QByteArray& current, const QByteArray& path) {
-    if (path.startsWith('/')) {
-        return path;
-    }
-    return current == "/" || current.isEmpty() ? "/" + path : current + '/' + path;
-}
-
-QByteArray ParentRemotePath(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash <= 0 ? QByteArray("/") : path.left(slash);
-}
 
 CliDriver::CliDriver(SessionEngine& engine, TerminalView& view, QList<CliCommand> commands)
     : engine_(engine), view_(view), commands_(std::move(commands)) {

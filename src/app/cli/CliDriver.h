@@ -31,9 +31,4 @@ private:
     QObject context_;
 };
 
-// The directory a path names from the current one: absolute as it is, otherwise below it.
-QByteArray ResolveRemotePath(const QByteArray& current, const QByteArray& path);
-// The parent of a directory: cut at its last "/", "/" when nothing is left.
-QByteArray ParentRemotePath(const QByteArray& path);
-
 } // namespace tessaly
