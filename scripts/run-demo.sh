@@ -2,7 +2,7 @@
 # Builds Tessaly Client and runs it against a demo FTP server on 127.0.0.1 (scripts/ftpd.py).
 #
 # usage: scripts/run-demo.sh [--keep]
-#   --keep   leave the demo server running after the client runs, until Ctrl-C
+#   --keep   leave the demo server running after the window is closed, until Ctrl-C
 # The server listens on 127.0.0.1:2120, or on the first free port above it; TESSALY_DEMO_PORT
 # changes where the search starts.
 set -euo pipefail
@@ -102,13 +102,28 @@ run() {
     ((rc == 0)) || status=1
 }
 
-# ---------------------------------------------------------------------------------------------
-# DESKTOP PROGRAM GOES HERE. Once the desktop program is built (under build/src/app/), start it
-# here against 127.0.0.1:$port instead, and keep the tessaly-cli runs below as a quick check.
-# ---------------------------------------------------------------------------------------------
-say "Running tessaly-cli against the demo server"
+say "Running tessaly-cli against the demo server (a quick check of the engine)"
 run "$cli" "127.0.0.1:$port" ls
 run "$cli" --user alice --pass secret "127.0.0.1:$port" cd pub ls up ls
+
+gui=build/src/app/tessaly
+[[ -x "$gui" ]] || {
+    echo "run-demo: $gui was not built" >&2
+    exit 1
+}
+say "Starting the desktop program"
+cat <<EOF
+In the Quick Connect bar under the toolbar, type
+  Host: 127.0.0.1     Port: $port     (User and Pass empty: anonymous; or User alice, Pass secret)
+and press Enter. Double-click a directory to open it; the up button beside the path goes back.
+The demo server stops when you close the window.
+EOF
+if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
+    "$gui" </dev/null || status=1
+else
+    echo "run-demo: no display (neither DISPLAY nor WAYLAND_DISPLAY is set), so the window cannot open;" >&2
+    echo "          run $gui from a desktop session, with the demo server kept by --keep." >&2
+fi
 
 if $keep; then
     say "The demo server keeps running on 127.0.0.1:$port; press Ctrl-C to stop it"

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace tessaly {
+
+// What the remote pane asks of the program around it: the session engine's operations and state.
+// The main window implements it; tests implement it with a recorder.
+class RemotePaneHost {
+public:
+    virtual ~RemotePaneHost() = default;
+
+    // A session exists, it waits for no reply, and no download, upload or delete job runs.
+    virtual bool SessionMayAct() const = 0;
+    // The host of the current session, for "ftp://" addresses; empty without a session.
+    virtual QByteArray SessionHost() const = 0;
+    // Goes to a directory; up: path is the parent of the current one.
+    virtual void ChangeDirectory(const QByteArray& path, bool up) = 0;
+    // Lists the current directory again.
+    virtual void RefreshListing() = 0;
+    // The "Clear cache" command.
+    virtual void ClearCache() = 0;
+};
+
+} // namespace tessaly

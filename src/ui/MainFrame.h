@@ -1,0 +1,170 @@
+#pragma once
+
+#include "panes/RemotePaneHost.h"
+#include "session/EngineView.h"
+#include "session/SessionEngine.h"
+#include "settings/SettingsStore.h"
+#include "ui/PaneLayout.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QToolBar;
+
+namespace tessaly {
+
+class COutputView;
+class CRemoteView;
+class PaneCommandTarget;
+class QuickConnectBar;
+
+// The main window: the toolbars, the status bar, the four panes and the one session engine. Every
+// menu command, tool button and accelerator arrives here and is handled here or sent on to the pane
+// that owns it. It is the engine's view.
+class CMainFrame : public QMainWindow, public EngineView, public RemotePaneHost {
+    Q_OBJECT
+public:
+    static constexpr const char16_t* kTitle = u"Tessaly Client";
+
+    explicit CMainFrame(SettingsStore settings, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Runs a command by its number, as its menu entry, tool button or key would.
+    void RunCommand(int id);
+    bool IsCommandEnabled(int id) const;
+    bool IsCommandChecked(int id) const;
+    // The action that carries a command in the menus and on the toolbar.
+    QAction* Action(int id) const { return actions_.value(id); }
+
+    enum class ActivePane { None, Local, Remote, Log };
+    ActivePane Active() const { return activePane_; }
+
+    SessionEngine& Engine() { return *engine_; }
+    COutputView& OutputView() { return *output_; }
+    CRemoteView& RemoteView() { return *remote_; }
+    QuickConnectBar& ConnectBar() { return *connectBar_; }
+    QToolBar& StandardBar() { return *standardBar_; }
+    QWidget& LocalPane() { return *localPane_; }
+    QWidget& TaskPane() { return *taskPane_; }
+    QSplitter& OuterSplitter() { return *outer_; }
+    QSplitter& TopSplitter() { return *top_; }
+    QSplitter& BottomSplitter() { return *bottom_; }
+    const PaneVisibility& Panes() const { return panes_; }
+    // The number of rows in the transfer task list (none until transfers exist).
+    int TaskCount() const { return 0; }
+
+    // EngineView
+    void AppendLog(const QByteArray& text, LogColour colour) override;
+    void SetPaneEnabled(bool enabled) override;
+    void SetPaneBusy(bool busy) override;
+    void ClearPane() override;
+    void SetPath(const QByteArray& path) override;
+    void ShowListing(const ListingItems& items) override;
+    void ClearTasks() override;
+    QString WindowTitle() const override;
+    void SetWindowTitle(const QString& title) override;
+    bool AskLogin(LoginRequest& request) override;
+    void ShowServerMessages(const QList<QByteArray>& messages) override;
+    void ShowFailedCommands(const std::vector<FailureRecord>& records) override;
+    void SessionLoggedIn() override;
+    void SessionIdle() override;
+    void SessionClosed() override;
+
+    // RemotePaneHost
+    bool SessionMayAct() const override;
+    QByteArray SessionHost() const override;
+    void ChangeDirectory(const QByteArray& path, bool up) override;
+    void RefreshListing() override;
+    void ClearCache() override;
+
+public slots:
+    // Brings the enabled and checked state of every action up to date.
+    void UpdateCommandStates();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct FrameCommand;
+    static const FrameCommand kFrameCommands[];
+    static const FrameCommand* FindFrameCommand(int id);
+
+    void CreatePanes();
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolbars();
+    void CreateStatusBar();
+    void ApplyIdealSizes();
+    void ApplyPaneVisibility();
+    void OnFocusChanged(QWidget* now);
+    // The pane a routed command goes to, and the number it has there.
+    PaneCommandTarget* RouteTarget(int id, int* paneId) const;
+
+    // Command handlers.
+    void OnQuickConnectToggle();
+    void OnHideConnectBar();
+    void OnQuickConnect();
+    void OnDisconnect();
+    void OnAbort();
+    void OnViewMessage();
+    void OnClearCache();
+    void OnToggleLocal();
+    void OnToggleRemote();
+    void OnToggleTask();
+    void OnToggleLog();
+    void OnSelectAll();
+    void OnNewWindow();
+    void OnAbout();
+    void OnExit();
+    void OnHelp();
+    void OnNextPane();
+    void OnPreviousPane();
+    void FocusPane(int step);
+
+    // Enabling rules.
+    bool AlwaysEnabled() const { return true; }
+    bool NeverEnabled() const { return false; }
+    bool CanDisconnect() const;
+    bool CanAbort() const;
+    bool HasServerMessages() const;
+    bool HasSession() const;
+    bool CanSelectAll() const;
+    bool ConnectBarShown() const;
+    bool LocalShown() const { return panes_.LocalVisible(); }
+    bool RemoteShown() const { return panes_.RemoteVisible(); }
+    bool TaskShown() const { return panes_.TaskVisible(); }
+    bool LogShown() const { return panes_.LogVisible(); }
+
+    SettingsStore settings_;
+    std::unique_ptr<SessionEngine> engine_;
+    QHash<int, QAction*> actions_;
+    QMenu* viewModesMenu_ = nullptr;
+    QMenu* arrangeMenu_ = nullptr;
+
+    QSplitter* outer_ = nullptr;
+    QSplitter* top_ = nullptr;
+    QSplitter* bottom_ = nullptr;
+    QWidget* localPane_ = nullptr;
+    CRemoteView* remote_ = nullptr;
+    QWidget* taskPane_ = nullptr;
+    COutputView* output_ = nullptr;
+    QToolBar* standardBar_ = nullptr;
+    QuickConnectBar* connectBar_ = nullptr;
+    QLabel* statusLeft_ = nullptr;
+    QLabel* statusRight_ = nullptr;
+
+    PaneVisibility panes_;
+    ActivePane activePane_ = ActivePane::None;
+    QTimer updateTimer_;
+    bool closing_ = false;
+};
+
+} // namespace tessaly

@@ -1,0 +1,68 @@
+#include "GuiSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPointer>
+#include <QTimer>
+#include <memory>
+
+namespace tessaly::test {
+
+QString SaveScreenshot(QWidget& widget, const QString& name) {
+    const QString directory = QStringLiteral(TESSALY_SCREENSHOT_DIR);
+    if (!QDir().mkpath(directory)) {
+        return {};
+    }
+    const QString path = directory + u'/' + name + QStringLiteral(".png");
+    return widget.grab().save(path, "PNG") ? path : QString();
+}
+
+namespace {
+
+// Polls for the modal widget on the event loop; the nested loop of exec() keeps it turning.
+struct ModalWatch {
+    std::function<void(QWidget*)> handle;
+    QPointer<QWidget> before;
+    QElapsedTimer clock;
+    int timeoutMs = 0;
+};
+
+void Poll(std::shared_ptr<ModalWatch> watch) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal != nullptr && modal != watch->before && modal->isVisible()) {
+        watch->handle(modal);
+        return;
+    }
+    if (watch->clock.elapsed() > watch->timeoutMs) {
+        return;
+    }
+    QTimer::singleShot(10, qApp, [watch] { Poll(watch); });
+}
+
+} // namespace
+
+void HandleNextModal(std::function<void(QWidget*)> handle, int timeoutMs) {
+    auto watch = std::make_shared<ModalWatch>();
+    watch->handle = std::move(handle);
+    watch->before = QApplication::activeModalWidget();
+    watch->timeoutMs = timeoutMs;
+    watch->clock.start();
+    QTimer::singleShot(0, qApp, [watch] { Poll(watch); });
+}
+
+QString ModalText(QWidget* modal) {
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        return box->text();
+    }
+    QString text;
+    for (const QLabel* label : modal->findChildren<QLabel*>()) {
+        text += label->text() + u'\n';
+    }
+    return text;
+}
+
+} // namespace tessaly::test

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+namespace tessaly::test {
+
+// Saves a picture of the widget as <name>.png in the build tree's screenshots folder; returns the
+// file's path, or an empty string when it could not be written.
+QString SaveScreenshot(QWidget& widget, const QString& name);
+
+// Runs handle on the next modal dialog or message box to open (the one QApplication reports as the
+// active modal widget), from inside its own event loop. Call before the code that opens it. A dialog
+// that has not opened within timeoutMs is left alone and the handler is dropped.
+void HandleNextModal(std::function<void(QWidget*)> handle, int timeoutMs = 5000);
+
+// The texts of every top-level modal dialog handled so far by HandleNextModal, for tests that only
+// need to know which question was asked.
+QString ModalText(QWidget* modal);
+
+} // namespace tessaly::test

@@ -1,0 +1,373 @@
+// The main window driven as a user would: its layout, the pane toggles, the Quick Connect bar, the
+// closing questions, and a session with a real local server shown in the log and the remote pane.
+#include "ui/MainFrame.h"
+
+#include "GuiSupport.h"
+#include "panes/OutputView.h"
+#include "panes/RemoteView.h"
+#include "support/EventPump.h"
+#include "support/FtpServerProcess.h"
+#include "ui/CommandIds.h"
+#include "ui/QuickConnectBar.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+namespace tessaly::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+using ServerKind = FtpServerProcess::Kind;
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings().WriteInt(u"General", u"RetryNumber", 1);
+        frame_ = std::make_unique<CMainFrame>(SettingsStore(settingsPath()));
+        frame_->resize(1100, 720);
+        frame_->show();
+        frame_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+    }
+
+    void TearDown() override {
+        // No question may be left open for the next test.
+        if (frame_) {
+            SettingsStore(settingsPath()).WriteInt(u"UserPrompt", u"PromptOnCloseMainWindow", 0);
+            frame_->close();
+        }
+        frame_.reset();
+    }
+
+    QString settingsPath() const { return dir_.path() + u"/tessaly.INI"_s; }
+    SettingsStore settings() const { return SettingsStore(settingsPath()); }
+    CMainFrame& frame() { return *frame_; }
+
+    // The remote pane's list in detail view, and the names its rows show in order.
+    QTreeView& RemoteList() { return *frame().RemoteView().findChild<QTreeView*>(); }
+    QStringList RemoteNames() {
+        QStringList names;
+        QAbstractItemModel* model = RemoteList().model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            names.append(model->index(row, 0).data().toString());
+        }
+        return names;
+    }
+    QString LogText() { return frame().OutputView().toPlainText(); }
+
+    // Types into the Quick Connect bar and presses Enter in the port field.
+    void QuickConnect(const FtpServerProcess& server, const QString& user, const QString& password) {
+        QuickConnectBar& bar = frame().ConnectBar();
+        bar.Host().clear();
+        QTest::keyClicks(&bar.Host(), u"127.0.0.1"_s);
+        bar.User().setText(user);
+        bar.Password().setText(password);
+        bar.Port().clear();
+        QTest::keyClicks(&bar.Port(), QString::number(server.port()));
+        QTest::keyClick(&bar.Port(), Qt::Key_Return);
+    }
+
+    bool WaitForIdleListing(const QByteArray& path) {
+        return pumpEventsUntil(
+            [&] {
+                return frame().Engine().IsIdle() && frame().RemoteView().Path() == path &&
+                       frame().RemoteView().IsPaneEnabled();
+            },
+            15000);
+    }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<CMainFrame> frame_;
+};
+
+TEST(PaneLayoutRules, IdealSizesOfAFrame) {
+    const PaneSizes sizes = IdealPaneSizes(QSize(900, 600));
+    EXPECT_EQ(sizes.topRowHeight, 400);
+    EXPECT_EQ(sizes.localWidth, 300);
+    EXPECT_EQ(sizes.taskWidth, 600);
+    const PaneSizes tiny = IdealPaneSizes(QSize(120, 90));
+    EXPECT_EQ(tiny.topRowHeight, 100);
+    EXPECT_EQ(tiny.localWidth, 100);
+    EXPECT_EQ(tiny.taskWidth, 100);
+}
+
+TEST(PaneLayoutRules, ARowNeverShowsNothing) {
+    PaneVisibility panes;
+    panes.ToggleRemote(); // remote hidden
+    panes.ToggleLocal();  // hiding local while remote is hidden shows remote and hides local
+    EXPECT_FALSE(panes.LocalVisible());
+    EXPECT_TRUE(panes.RemoteVisible());
+    panes.ToggleLocal();
+    EXPECT_TRUE(panes.LocalVisible());
+    EXPECT_TRUE(panes.RemoteVisible());
+
+    PaneVisibility bottom;
+    bottom.ToggleLog(); // log hidden, task alone
+    EXPECT_FALSE(bottom.LogVisible());
+    bottom.ToggleTask(); // hiding the task pane then hides the whole row
+    EXPECT_TRUE(bottom.bottomRowHidden);
+    EXPECT_FALSE(bottom.TaskVisible());
+    bottom.ToggleLog(); // showing the log shows the row with the log alone
+    EXPECT_FALSE(bottom.bottomRowHidden);
+    EXPECT_TRUE(bottom.LogVisible());
+    EXPECT_FALSE(bottom.TaskVisible());
+    bottom.ToggleTask();
+    EXPECT_TRUE(bottom.TaskVisible());
+    EXPECT_TRUE(bottom.LogVisible());
+}
+
+TEST_F(MainFrameTest, StartsWithTheTitleToolbarAndEmptyDisabledRemotePane) {
+    EXPECT_EQ(frame().windowTitle(), u"Tessaly Client"_s);
+    QList<int> buttons;
+    for (QAction* action : frame().StandardBar().actions()) {
+        if (!action->isSeparator()) {
+            buttons.append(action->data().toInt());
+        }
+    }
+    EXPECT_EQ(buttons, (QList<int>{32916, 32786, 32790, 32788, 32789, 32843, 32791, 32803, 32836, 32838,
+                                   32855, 32861, 32842, 32815, 32941, 57665}));
+    EXPECT_EQ(frame().ConnectBar().Port().text(), u"21"_s);
+    EXPECT_FALSE(frame().RemoteView().IsPaneEnabled());
+    EXPECT_TRUE(RemoteNames().isEmpty());
+    // Commands of operations the program does not have yet stay disabled.
+    for (const int id :
+         {cmd::kSiteManager, cmd::kConnectWizard, cmd::kReconnect, cmd::kOption, cmd::kUpload}) {
+        EXPECT_FALSE(frame().Action(id)->isEnabled()) << id;
+    }
+    EXPECT_FALSE(frame().Action(cmd::kDisconnect)->isEnabled());
+    EXPECT_FALSE(frame().Action(cmd::kAbort)->isEnabled());
+}
+
+TEST_F(MainFrameTest, SplittersFollowTheResizeRule) {
+    frame().resize(1000, 760);
+    QTest::qWait(20);
+    const QSize client = frame().OuterSplitter().size();
+    const PaneSizes ideal = IdealPaneSizes(client);
+    EXPECT_EQ(frame().OuterSplitter().sizes().value(0), ideal.topRowHeight);
+    EXPECT_EQ(frame().TopSplitter().sizes().value(0), ideal.localWidth);
+    EXPECT_EQ(frame().BottomSplitter().sizes().value(0), ideal.taskWidth);
+}
+
+TEST_F(MainFrameTest, PaneTogglesHideAndShowTheWidgets) {
+    QAction* logView = frame().Action(cmd::kLogView);
+    QAction* taskView = frame().Action(cmd::kTaskView);
+    EXPECT_TRUE(logView->isChecked());
+    logView->trigger();
+    EXPECT_TRUE(frame().OutputView().isHidden());
+    EXPECT_FALSE(logView->isChecked());
+    taskView->trigger(); // the task pane was alone: the bottom row goes
+    EXPECT_TRUE(frame().BottomSplitter().isHidden());
+    EXPECT_FALSE(taskView->isChecked());
+    logView->trigger();
+    EXPECT_FALSE(frame().BottomSplitter().isHidden());
+    EXPECT_FALSE(frame().OutputView().isHidden());
+    EXPECT_TRUE(frame().TaskPane().isHidden());
+
+    frame().Action(cmd::kRemoteView)->trigger();
+    EXPECT_TRUE(frame().RemoteView().isHidden());
+    frame().Action(cmd::kLocalView)->trigger();
+    EXPECT_FALSE(frame().RemoteView().isHidden());
+    EXPECT_TRUE(frame().LocalPane().isHidden());
+    EXPECT_FALSE(frame().Action(cmd::kLocalView)->isChecked());
+    EXPECT_TRUE(frame().Action(cmd::kRemoteView)->isChecked());
+}
+
+TEST_F(MainFrameTest, CtrlQShowsTheBarAndFocusesHost) {
+    frame().RunCommand(cmd::kHideConnectBar);
+    EXPECT_TRUE(frame().ConnectBar().isHidden());
+    QTest::keyClick(&frame(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(frame().ConnectBar().isHidden());
+    EXPECT_TRUE(pumpEventsUntil([&] { return frame().ConnectBar().Host().hasFocus(); }, 2000));
+    // Again: the bar goes and the log pane takes the focus.
+    QTest::keyClick(&frame(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(frame().ConnectBar().isHidden());
+    EXPECT_TRUE(pumpEventsUntil([&] { return frame().OutputView().hasFocus(); }, 2000));
+}
+
+TEST_F(MainFrameTest, ClosingWithoutAConnectionNeverAsks) {
+    settings().WriteInt(u"UserPrompt", u"PromptOnCloseMainWindow", 1);
+    bool asked = false;
+    HandleNextModal(
+        [&](QWidget* modal) {
+            asked = true;
+            modal->close();
+        },
+        300);
+    EXPECT_TRUE(frame().close());
+    QTest::qWait(350);
+    EXPECT_FALSE(asked);
+    frame_.reset();
+}
+
+TEST_F(MainFrameTest, EmptyHostConnectsNowhere) {
+    QTest::keyClick(&frame().ConnectBar().Host(), Qt::Key_Return);
+    EXPECT_EQ(frame().Engine().Session(), nullptr);
+    EXPECT_TRUE(LogText().isEmpty());
+}
+
+// Quick Connect to real servers: the login listing, into a directory and back from the cache, the
+// log's colours, the closing question.
+class MainFrameSession : public MainFrameTest, public ::testing::WithParamInterface<ServerKind> {};
+
+TEST_P(MainFrameSession, QuickConnectListsBrowsesAndClosesWithTheQuestion) {
+    std::unique_ptr<FtpServerProcess> server;
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, GetParam());
+    // After the login listing the server's welcome is shown ("ShowLoginMsg" is on by default).
+    QString welcomeCaption;
+    QString welcomeText;
+    HandleNextModal(
+        [&](QWidget* modal) {
+            welcomeCaption = modal->windowTitle();
+            for (const QPlainTextEdit* box : modal->findChildren<QPlainTextEdit*>()) {
+                welcomeText += box->toPlainText();
+            }
+            for (const QTextEdit* box : modal->findChildren<QTextEdit*>()) {
+                welcomeText += box->toPlainText();
+            }
+            qobject_cast<QDialog*>(modal)->accept();
+        },
+        15000);
+    QuickConnect(*server, {}, {});
+    ASSERT_TRUE(WaitForIdleListing("/")) << qPrintable(LogText());
+    EXPECT_EQ(welcomeCaption, u"Server Information"_s);
+    EXPECT_TRUE(welcomeText.contains(u"220"_s)) << qPrintable(welcomeText);
+    EXPECT_TRUE(RemoteNames().contains(u"pub"_s)) << qPrintable(RemoteNames().join(u','));
+    EXPECT_TRUE(RemoteNames().contains(u"incoming"_s));
+    EXPECT_TRUE(frame().windowTitle().startsWith(u"Tessaly Client - 127.0.0.1"_s))
+        << qPrintable(frame().windowTitle());
+    EXPECT_TRUE(frame().Action(cmd::kDisconnect)->isEnabled());
+
+    // Each kind of line has its prefix and colour: commands dark green, status blue, replies black.
+    QHash<QString, QColor> colours;
+    for (QTextBlock block = frame().OutputView().document()->begin(); block.isValid(); block = block.next()) {
+        const QColor colour = block.begin().fragment().charFormat().foreground().color();
+        if (block.text().startsWith(u"COMMAND:>  USER anonymous"_s)) {
+            colours.insert(u"command"_s, colour);
+        } else if (block.text().startsWith(u"STATUS:>  "_s)) {
+            colours.insert(u"status"_s, colour);
+        } else if (block.text().startsWith(u"              230"_s)) {
+            colours.insert(u"reply"_s, colour);
+        }
+    }
+    EXPECT_EQ(colours.value(u"command"_s), QColor(0, 128, 0)) << qPrintable(LogText());
+    EXPECT_EQ(colours.value(u"status"_s), QColor(0, 0, 255));
+    EXPECT_EQ(colours.value(u"reply"_s), QColor(0, 0, 0));
+
+    // Double-click pub: the pane lists /pub.
+    QTreeView& list = RemoteList();
+    const int row = int(RemoteNames().indexOf(u"pub"_s));
+    const QRect rect = list.visualRect(list.model()->index(row, 0));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, rect.center());
+    ASSERT_TRUE(WaitForIdleListing("/pub")) << qPrintable(LogText());
+    EXPECT_TRUE(RemoteNames().contains(u"hello.txt"_s));
+    EXPECT_TRUE(RemoteNames().contains(u"docs"_s));
+    SaveScreenshot(frame(), u"main-window-connected"_s);
+
+    // Up again: only CDUP goes out, the listing comes from the cache.
+    const qsizetype logBefore = LogText().size();
+    frame().RemoteView().setFocus();
+    QToolButton* up = nullptr;
+    for (QToolButton* button : frame().RemoteView().findChildren<QToolButton*>()) {
+        if (button->isEnabled() && button->isVisible()) {
+            up = button;
+        }
+    }
+    ASSERT_NE(up, nullptr);
+    QTest::mouseClick(up, Qt::LeftButton);
+    ASSERT_TRUE(WaitForIdleListing("/")) << qPrintable(LogText());
+    const QString after = LogText().mid(logBefore);
+    EXPECT_TRUE(after.contains(u"CDUP"_s)) << qPrintable(after);
+    EXPECT_FALSE(after.contains(u"LIST"_s)) << qPrintable(after);
+    EXPECT_TRUE(RemoteNames().contains(u"pub"_s));
+
+    // Closing while connected asks; No keeps the window and the session.
+    QString question;
+    HandleNextModal([&](QWidget* modal) {
+        question = ModalText(modal);
+        qobject_cast<QMessageBox*>(modal)->button(QMessageBox::No)->click();
+    });
+    EXPECT_FALSE(frame().close());
+    EXPECT_EQ(question, u"Connection is avtive, are you sure want to quit Tessaly Client?"_s);
+    EXPECT_TRUE(frame().Engine().HasControlConnection());
+    // Yes closes the session and the window.
+    HandleNextModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+        box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_TRUE(frame().close());
+    EXPECT_FALSE(frame().Engine().HasControlConnection());
+    frame_.reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, MainFrameSession,
+                         ::testing::Values(ServerKind::Pyftpdlib, ServerKind::Vsftpd), [](const auto& info) {
+                             return FtpServerProcess::kindName(info.param).toStdString();
+                         });
+
+TEST_F(MainFrameTest, RefusedPasswordAsksAgainAndTheCountdownCancels) {
+    std::unique_ptr<FtpServerProcess> server;
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, ServerKind::Pyftpdlib);
+    settings().WriteInt(u"General", u"PassWaitTime", 2);
+    QString caption;
+    bool cancelledByItself = false;
+    HandleNextModal(
+        [&](QWidget* modal) {
+            caption = modal->windowTitle();
+            SaveScreenshot(*modal, u"dialog-login-after-refusal"_s);
+            // Nobody answers: the countdown ends the dialog.
+            cancelledByItself = pumpEventsUntil([&] { return !modal->isVisible(); }, 6000);
+        },
+        15000);
+    QuickConnect(*server, server->userName(), u"wrong"_s);
+    ASSERT_TRUE(pumpEventsUntil([&] { return LogText().contains(u"Disconnect by client."_s); }, 20000))
+        << qPrintable(LogText());
+    EXPECT_EQ(caption, u"Login"_s);
+    EXPECT_TRUE(cancelledByItself);
+    EXPECT_FALSE(frame().Engine().HasControlConnection());
+}
+
+TEST_F(MainFrameTest, RefusedCommandShowsTheInformationDialog) {
+    std::unique_ptr<FtpServerProcess> server;
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, ServerKind::Pyftpdlib);
+    settings().WriteInt(u"Advance", u"ShowLoginMsg", 0);
+    QuickConnect(*server, {}, {});
+    ASSERT_TRUE(WaitForIdleListing("/")) << qPrintable(LogText());
+    QString caption;
+    QString details;
+    HandleNextModal([&](QWidget* modal) {
+        caption = modal->windowTitle();
+        for (QPushButton* button : modal->findChildren<QPushButton*>()) {
+            if (button->text().startsWith(u"Details"_s)) {
+                button->click();
+            }
+        }
+        QTest::qWait(50);
+        for (QTextEdit* box : modal->findChildren<QTextEdit*>()) {
+            details += box->toPlainText();
+        }
+        SaveScreenshot(*modal, u"dialog-information-refused-command"_s);
+        qobject_cast<QDialog*>(modal)->reject();
+    });
+    ASSERT_TRUE(frame().Engine().SendCommands({"SITE NOSUCHTHING"}));
+    ASSERT_TRUE(pumpEventsUntil([&] { return !caption.isEmpty(); }, 10000)) << qPrintable(LogText());
+    EXPECT_EQ(caption, u"Information"_s);
+    EXPECT_TRUE(details.contains(u"Command:>SITE NOSUCHTHING"_s)) << qPrintable(details);
+}
+
+} // namespace
+} // namespace tessaly::test
