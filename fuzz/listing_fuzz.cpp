@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the listing parser as one listing, with caching on, and checks what it
 // promises: only valid items with a name not ending in "." are kept, one cached line per kept item,
 // every cached line parses again to the same item in the same place, and rebuilding the items from
-// the cache entry gives the listing's items back.
+// the cache entry gives the listing's items back. Parsing a buffer the parser may take over (its
+// kept lines then move together in place) gives the same entry, byte for byte, and the same items.
 #include "listing/ListingParser.h"
 #include "listing/LocalTimeCache.h"
 #include "listing/RemoteItem.h"
@@ -9,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -78,5 +80,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const tessaly::ParsedListing uncached = tessaly::ParseListing(listing, "/fuzz", false, kYear);
     Check(!uncached.cacheEntry && uncached.items.directories == items.directories &&
           uncached.items.files == items.files);
+
+    // A buffer of its own, without room to spare: the parser takes it over.
+    for (const bool cache : {true, false}) {
+        QByteArray owned(listing.constData(), listing.size());
+        owned.squeeze();
+        const tessaly::ParsedListing taken = tessaly::ParseListing(std::move(owned), "/fuzz", cache, kYear);
+        Check(taken.items.directories == items.directories && taken.items.files == items.files);
+        Check(taken.cacheEntry.has_value() == cache);
+        if (cache) {
+            const tessaly::FolderCacheEntry& same = *taken.cacheEntry;
+            Check(same.text() == entry.text() && same.lineCount() == entry.lineCount());
+            for (qsizetype i = 0; i < entry.lineCount(); ++i) {
+                Check(same.lineStart(i) == entry.lineStart(i));
+            }
+        }
+    }
     return 0;
 }

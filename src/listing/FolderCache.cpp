@@ -29,7 +29,15 @@ bool SamePathIgnoringCase(QByteArrayView a, QByteArrayView b) {
 FolderCacheEntry::FolderCacheEntry(QByteArray path, qsizetype reserveBytes, qsizetype reserveLines)
     : path(std::move(path)) {
     text_.reserve(reserveBytes);
-    starts_.reserve(std::size_t(reserveLines));
+    ReserveLines(reserveLines);
+}
+
+void FolderCacheEntry::AddWideStart(qsizetype start) {
+    if (wideStarts_.empty()) {
+        wideStarts_.assign(starts_.begin(), starts_.end());
+        starts_ = std::vector<quint32>();
+    }
+    wideStarts_.push_back(start);
 }
 
 qsizetype FolderCacheEntry::AppendLine(QByteArrayView line) {
@@ -42,7 +50,7 @@ qsizetype FolderCacheEntry::AppendLine(QByteArrayView line) {
         std::memcpy(out, line.data(), std::size_t(line.size()));
     }
     out[line.size()] = '\n';
-    starts_.push_back(start);
+    AddStart(start);
     return start;
 }
 
@@ -54,6 +62,9 @@ void FolderCacheEntry::ReleaseUnusedRoom() {
     }
     if (starts_.capacity() - starts_.size() > starts_.size() / 8) {
         starts_.shrink_to_fit();
+    }
+    if (wideStarts_.capacity() - wideStarts_.size() > wideStarts_.size() / 8) {
+        wideStarts_.shrink_to_fit();
     }
 }
 

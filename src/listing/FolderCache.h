@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -10,8 +11,10 @@ namespace tessaly {
 
 // The remembered listing of one remote directory: every line the listing parser kept, as received,
 // in listing order. The lines are held in one buffer, each followed by "\n" (a kept line holds no
-// CR or LF), with the start of each line beside it, so an entry costs two allocations whatever the
-// number of lines. Items built from the entry share that buffer.
+// CR or LF), with the start of each line beside it (4 bytes a line while the buffer is under
+// 4 GiB), so an entry costs two allocations whatever the number of lines. Items built from the
+// entry share that buffer. The parser may make the buffer of the listing itself the entry's, its
+// kept lines moved together in place.
 class FolderCacheEntry {
 public:
     FolderCacheEntry() = default;
@@ -26,22 +29,39 @@ public:
     // Hands back room taken for lines that never came, when there is much of it.
     void ReleaseUnusedRoom();
 
-    qsizetype lineCount() const { return qsizetype(starts_.size()); }
+    qsizetype lineCount() const {
+        return qsizetype(wideStarts_.empty() ? starts_.size() : wideStarts_.size());
+    }
     // The line at index, in listing order, without its "\n".
     QByteArrayView line(qsizetype index) const {
         return QByteArrayView(text_.constData() + lineStart(index), lineLength(index));
     }
-    qsizetype lineStart(qsizetype index) const { return starts_[std::size_t(index)]; }
+    qsizetype lineStart(qsizetype index) const {
+        return wideStarts_.empty() ? qsizetype(starts_[std::size_t(index)]) : wideStarts_[std::size_t(index)];
+    }
     qsizetype lineLength(qsizetype index) const {
-        const std::size_t next = std::size_t(index) + 1;
-        return (next < starts_.size() ? starts_[next] : text_.size()) - lineStart(index) - 1;
+        return (index + 1 < lineCount() ? lineStart(index + 1) : text_.size()) - lineStart(index) - 1;
     }
     // All lines, each followed by "\n".
     const QByteArray& text() const { return text_; }
 
 private:
+    friend class ListingAssembly; // writes the kept lines into a buffer of its own, then hands it over
+
+    // Records a line that starts at start of the text being built.
+    void AddStart(qsizetype start) {
+        if (wideStarts_.empty() && quint64(start) <= std::numeric_limits<quint32>::max()) {
+            starts_.push_back(quint32(start));
+        } else {
+            AddWideStart(start);
+        }
+    }
+    void AddWideStart(qsizetype start);
+    void ReserveLines(qsizetype count) { starts_.reserve(std::size_t(count)); }
+
     QByteArray text_;
-    std::vector<qsizetype> starts_;
+    std::vector<quint32> starts_;       // while every start fits in 32 bits
+    std::vector<qsizetype> wideStarts_; // every start, once one does not
 };
 
 // The listings of the directories one session has shown, in the order they were stored. Each entry

@@ -88,18 +88,45 @@ LineFields FindFields(const char* line, qsizetype size, int wanted) {
 
 quint64 ReadDecimal(QByteArrayView text) {
     constexpr quint64 kMax = std::numeric_limits<quint64>::max();
+    const char* digits = text.data();
+    const qsizetype size = text.size();
     quint64 value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
+    qsizetype i = 0;
+    // Nineteen digits always fit in 64 bits; only longer numbers need the overflow check.
+    for (const qsizetype safe = std::min<qsizetype>(size, 19); i < safe; ++i) {
+        const unsigned digit = unsigned(digits[i]) - unsigned('0');
+        if (digit > 9) {
+            return value;
+        }
+        value = value * 10 + digit;
+    }
+    for (; i < size; ++i) {
+        const unsigned digit = unsigned(digits[i]) - unsigned('0');
+        if (digit > 9) {
             break;
         }
-        const unsigned digit = unsigned(c - '0');
         if (value > (kMax - digit) / 10) {
             return kMax;
         }
         value = value * 10 + digit;
     }
     return value;
+}
+
+char* PutDecimal(char* out, quint64 value, int width, char pad) {
+    char digits[20];
+    int count = 0;
+    do {
+        digits[count++] = char('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (int i = count; i < width; ++i) {
+        *out++ = pad;
+    }
+    while (count > 0) {
+        *out++ = digits[--count];
+    }
+    return out;
 }
 
 } // namespace tessaly

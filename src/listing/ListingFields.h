@@ -27,4 +27,8 @@ LineFields FindFields(const char* line, qsizetype size, int wanted);
 // are none. Values beyond 64 bits read as the largest 64-bit number.
 quint64 ReadDecimal(QByteArrayView text);
 
+// Writes value in decimal, padded on the left with pad to at least width characters; returns the
+// end of what it wrote (at most 20 digits plus the padding).
+char* PutDecimal(char* out, quint64 value, int width, char pad);
+
 } // namespace tessaly

@@ -34,6 +34,12 @@ int CurrentLocalYear();
 // ("Mar  7 10:25") are taken to lie in currentLocalYear. Takes time linear in the listing's size.
 ParsedListing ParseListing(const QByteArray& listing, const QByteArray& path, bool cacheEnabled,
                            int currentLocalYear = CurrentLocalYear());
+// The same, taking over the listing's buffer when nothing else shares it: with caching, the kept
+// lines are moved together in place and the buffer becomes the cache entry's (no second copy of
+// the listing is made); without caching, the items share it. Spare room the buffer grew into is
+// handed back. The result is what the other form gives for the same bytes.
+ParsedListing ParseListing(QByteArray&& listing, const QByteArray& path, bool cacheEnabled,
+                           int currentLocalYear = CurrentLocalYear());
 
 // Rebuilds the items from the kept lines of a cache entry; the items share the entry's buffer. The
 // lines passed ParseListing's checks when they were stored, so none are made here: every line

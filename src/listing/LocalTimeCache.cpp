@@ -126,6 +126,14 @@ const LocalTimeCache::Span& LocalTimeCache::Lookup(SpanTable& table, int year, i
     return table.Insert(slot, span);
 }
 
+std::optional<qint64> LocalTimeCache::UniformMonthStart(int year, int month) {
+    if (year < 1970 || year > 9999 || month < 1 || month > 12) {
+        return std::nullopt;
+    }
+    const Span& inMonth = Lookup(months_, year, month, 0);
+    return inMonth.uniform ? std::optional<qint64>(inMonth.start) : std::nullopt;
+}
+
 std::optional<qint64> LocalTimeCache::Convert(int year, int month, int day, int hour, int minute,
                                               int second) {
     if (year < 1970 || year > 9999 || !IsDayOfMonth(year, month, day) || hour < 0 || hour > 23 ||

@@ -24,6 +24,10 @@ public:
     // the year must be 1970 to 9999, the month 1 to 12, the day one of that month, the time 0:00:00
     // to 23:59:59. Out-of-range fields are refused rather than carried over into the next unit.
     std::optional<qint64> Convert(int year, int month, int day, int hour, int minute, int second);
+    // The seconds of the first midnight of the month when the whole month keeps one UTC offset, so
+    // that Convert gives that plus the elapsed seconds for any time in it; nothing when it does
+    // not, or the fields name no month from 1970 to 9999.
+    std::optional<qint64> UniformMonthStart(int year, int month);
 
 private:
     // A month (day 0) or a day whose times are start plus the elapsed seconds when uniform.

@@ -1,5 +1,6 @@
 #include "listing/RemoteItem.h"
 
+#include "listing/ItemTexts.h"
 #include "listing/ListingFields.h"
 #include "listing/LocalTimeCache.h"
 
@@ -23,24 +24,6 @@ char ToUpperAscii(char c) {
 
 int ReadDateNumber(QByteArrayView text) {
     return int(std::min<quint64>(ReadDecimal(text), RemoteItem::kMaxDateNumber));
-}
-
-// Writes value in decimal, padded on the left with pad to at least width characters; returns the
-// end of what it wrote (at most 20 digits plus the padding).
-char* PutDecimal(char* out, quint64 value, int width, char pad) {
-    char digits[20];
-    int count = 0;
-    do {
-        digits[count++] = char('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    for (int i = count; i < width; ++i) {
-        *out++ = pad;
-    }
-    while (count > 0) {
-        *out++ = digits[--count];
-    }
-    return out;
 }
 
 // Where the first CR or LF of the bytes is, or size when there is none.
@@ -100,24 +83,9 @@ bool EqualsIgnoringCase(QByteArrayView text, const char* upper) {
     return true;
 }
 
-// Reads a number of count digits at offset of text into value; false when they are not all digits.
-// When blankLead is set, the first of them may be a blank (the blank-padded hour " 9").
-bool ReadDigits(const char* text, int offset, int count, bool blankLead, int& value) {
-    value = 0;
-    for (int i = 0; i < count; ++i) {
-        const char c = text[offset + i];
-        if (i == 0 && blankLead && c == kBlank) {
-            continue;
-        }
-        if (!IsDigit(c)) {
-            return false;
-        }
-        value = value * 10 + (c - '0');
-    }
-    return true;
-}
-
 } // namespace
+
+static_assert(sizeof(RemoteItem) <= 48, "an item is held for each entry of a listing");
 
 RemoteItem::RemoteItem(const QByteArray& line, int currentLocalYear) {
     LocalTimeCache times;
@@ -128,44 +96,45 @@ RemoteItem::RemoteItem(const QByteArray& line, int currentLocalYear, LocalTimeCa
     : RemoteItem(line, 0, LineEnd(line.constData(), line.size()), currentLocalYear, times) {}
 
 RemoteItem::RemoteItem(const QByteArray& buffer, qsizetype start, qsizetype length, int currentLocalYear,
-                       LocalTimeCache& times)
-    : buffer_(buffer), lineStart_(start) {
+                       LocalTimeCache& times) {
     Q_ASSERT(start >= 0 && length >= 0 && start + length <= buffer.size());
-    if (quint64(length) > std::numeric_limits<quint32>::max()) {
-        buffer_.clear(); // no directory entry takes 4 GiB; the offsets below are 32 bits wide
-        lineStart_ = 0;
-        return;
+    if (length > ItemStore::kMaxOffset) {
+        return; // no directory entry takes 4 GiB; the offsets are 32 bits wide
     }
-    if (!buffer_.data_ptr().isMutable()) {
+    QExplicitlySharedDataPointer<ItemStore> store(new ItemStore);
+    QByteArray shared = buffer;
+    if (shared.data_ptr().isMutable()) {
+        store->SetLines(std::move(shared), start);
+    } else {
         // Bytes the array does not own (fromRawData, literals) may go away: keep a copy of the line.
-        buffer_ = QByteArray(buffer.constData() + start, length);
-        lineStart_ = 0;
+        store->SetLines(QByteArray(buffer.constData() + start, length), 0);
     }
-    Parse(QByteArrayView(buffer_.constData() + lineStart_, length), currentLocalYear, times);
+    ItemTexts texts(times);
+    texts.Attach(*store);
+    store_ = std::move(store);
+    Parse(QByteArrayView(store_->lines(), length), currentLocalYear, texts);
 }
 
-RemoteItem::RemoteItem(QByteArrayView line, int currentLocalYear, LocalTimeCache& times) {
-    if (quint64(line.size()) > std::numeric_limits<quint32>::max()) {
-        return; // no directory entry takes 4 GiB; the offsets below are 32 bits wide
+RemoteItem::RemoteItem(QByteArrayView line, int currentLocalYear, ItemTexts& texts) {
+    if (line.size() > ItemStore::kMaxOffset) {
+        return; // no directory entry takes 4 GiB; the offsets are 32 bits wide
     }
-    Parse(line, currentLocalYear, times);
+    store_ = &texts.store();
+    Parse(line, currentLocalYear, texts);
 }
 
-void RemoteItem::Parse(QByteArrayView line, int currentLocalYear, LocalTimeCache& times) {
+void RemoteItem::Parse(QByteArrayView line, int currentLocalYear, ItemTexts& texts) {
     rawLength_ = quint32(line.size());
     if (line.isEmpty()) {
         return;
     }
     dosStyle_ = IsDigit(line[0]);
-    valid_ = dosStyle_ ? ParseDos(line) : ParseUnix(line, currentLocalYear);
-    if (valid_) {
-        BuildModified(times);
-    }
+    valid_ = dosStyle_ ? ParseDos(line, texts) : ParseUnix(line, currentLocalYear, texts);
 }
 
 // "05-12-03  12:30PM       <DIR>          pub" or "05-12-99  09:00AM      1024 a b.txt": date,
 // time, "<DIR>" or the size, name.
-bool RemoteItem::ParseDos(QByteArrayView line) {
+bool RemoteItem::ParseDos(QByteArrayView line, ItemTexts& texts) {
     isDirectory_ = line.indexOf(QByteArrayView("<DIR>")) >= 0;
     // Date, time, size or "<DIR>", then the name: a line that ends before the name is invalid.
     const LineFields fields = FindFields(line.data(), line.size(), 4);
@@ -184,6 +153,7 @@ bool RemoteItem::ParseDos(QByteArrayView line) {
         const int number = ReadDateNumber(yearDigits);
         year = digitCount == 4 ? number : (number < 70 ? 2000 + number : 1900 + number);
     }
+    ItemTexts::Date dateFound;
     {
         char text[32];
         char* end = PutDecimal(text, quint64(year), 0, kBlank);
@@ -191,7 +161,8 @@ bool RemoteItem::ParseDos(QByteArrayView line) {
         const qsizetype copied = std::min<qsizetype>(date.size(), 10);
         std::memcpy(end, date.data(), std::size_t(copied));
         end += copied;
-        SetDateText(QByteArrayView(text, std::min<qsizetype>(end - text, 10)));
+        dateFound = texts.DosDate(QByteArrayView(text, std::min<qsizetype>(end - text, 10)));
+        dateText_ = dateFound.text;
     }
     if (fields.count < 4) {
         return false;
@@ -218,7 +189,9 @@ bool RemoteItem::ParseDos(QByteArrayView line) {
         if (length > 0 && !IsDigit(text[length - 1])) {
             --length; // the "A" of "AM" that the cut left
         }
-        SetTimeText(QByteArrayView(text, length));
+        const ItemTexts::Time timeFound = texts.DosTime(QByteArrayView(text, length));
+        timeText_ = timeFound.text;
+        SetModified(texts.Modified(dateFound, timeFound));
     }
 
     if (!isDirectory_) {
@@ -232,7 +205,7 @@ bool RemoteItem::ParseDos(QByteArrayView line) {
 // "drwxr-xr-x   2 owner group     4096 Jan  5  2003 my docs": type and permissions, link count,
 // owner, group (missing when the line has eight fields or fewer), size, month, day, year or time of
 // day, name.
-bool RemoteItem::ParseUnix(QByteArrayView line, int currentLocalYear) {
+bool RemoteItem::ParseUnix(QByteArrayView line, int currentLocalYear, ItemTexts& texts) {
     isDirectory_ = line[0] != '-';
     rawLength_ = quint32(UnixLineEnd(line.data(), line.size()));
     line = line.first(qsizetype(rawLength_));
@@ -261,74 +234,27 @@ bool RemoteItem::ParseUnix(QByteArrayView line, int currentLocalYear) {
 
     // A time of day instead of a year means the current year.
     int year = 0;
+    ItemTexts::Time time = ItemTexts::NoTime();
     const qsizetype colon = yearOrTime.indexOf(':');
     if (colon >= 0) {
         year = std::clamp(currentLocalYear, 0, kMaxDateNumber);
-        char text[kTimeTextCapacity];
-        char* end = PutDecimal(text, quint64(ReadDateNumber(yearOrTime)), 2, '0');
-        *end++ = ':';
-        end = PutDecimal(end, quint64(ReadDateNumber(yearOrTime.sliced(colon + 1))), 2, '0');
-        SetTimeText(QByteArrayView(text, end - text));
+        time = texts.UnixTime(ReadDateNumber(yearOrTime), ReadDateNumber(yearOrTime.sliced(colon + 1)));
+        timeText_ = time.text;
     } else {
         year = ReadDateNumber(yearOrTime);
     }
-    {
-        char text[kDateTextCapacity];
-        char* end = PutDecimal(text, quint64(year), 0, kBlank);
-        *end++ = '-';
-        if (month != 0) {
-            end = PutDecimal(end, quint64(month), 2, '0');
-        }
-        *end++ = '-';
-        end = PutDecimal(end, quint64(day), 2, '0');
-        SetDateText(QByteArrayView(text, end - text));
-    }
+    const ItemTexts::Date date = texts.UnixDate(year, month, day);
+    dateText_ = date.text;
+    SetModified(texts.Modified(date, time));
     return true;
 }
 
-// The time stamp is built from the texts: year from bytes 1-4 of the date text, month from 6-7, day
-// from 9-10, hour from bytes 1-2 of the time text and minute from 4-5. Only the full forms count:
-// "YYYY-MM-DD" and an empty time or "HH:MM" (a blank may stand for the tens of the hour). Anything
-// else comes from over-long or unreadable tokens and keeps no time stamp, as do dates that are no
-// calendar time from 1970 on.
-void RemoteItem::BuildModified(LocalTimeCache& times) {
-    const char* date = dateText_;
-    if (dateLength_ != 10 || date[4] != '-' || date[7] != '-') {
-        return;
-    }
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    if (!ReadDigits(date, 0, 4, false, year) || !ReadDigits(date, 5, 2, false, month) ||
-        !ReadDigits(date, 8, 2, false, day)) {
-        return;
-    }
-    int hour = 0;
-    int minute = 0;
-    if (timeLength_ != 0) {
-        const char* time = timeText_;
-        if (timeLength_ != 5 || time[2] != ':' || !ReadDigits(time, 0, 2, true, hour) ||
-            !ReadDigits(time, 3, 2, false, minute)) {
-            return;
-        }
-    }
-    const std::optional<qint64> seconds = times.Convert(year, month, day, hour, minute, 0);
+void RemoteItem::SetModified(std::optional<qint64> seconds) {
     if (seconds) {
-        modified_ = *seconds;
+        Q_ASSERT(*seconds >= 0 && *seconds < (qint64(1) << 40));
+        modified_ = quint64(*seconds);
         hasModified_ = true;
     }
-}
-
-void RemoteItem::SetDateText(QByteArrayView text) {
-    Q_ASSERT(text.size() <= kDateTextCapacity);
-    std::memcpy(dateText_, text.data(), std::size_t(text.size()));
-    dateLength_ = quint8(text.size());
-}
-
-void RemoteItem::SetTimeText(QByteArrayView text) {
-    Q_ASSERT(text.size() <= kTimeTextCapacity);
-    std::memcpy(timeText_, text.data(), std::size_t(text.size()));
-    timeLength_ = quint8(text.size());
 }
 
 QByteArray RemoteItem::sizeText() const {

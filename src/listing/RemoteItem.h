@@ -1,12 +1,16 @@
 #pragma once
 
+#include "listing/ItemStore.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QExplicitlySharedDataPointer>
 #include <QtGlobal>
 #include <optional>
 
 namespace tessaly {
 
+class ItemTexts;
 class ListingAssembly;
 class LocalTimeCache;
 
@@ -24,14 +28,14 @@ class LocalTimeCache;
 // with a four-digit year ("12-07-2026") is that year. A date that forms no calendar time from 1970
 // on leaves the item without a time stamp but valid.
 //
-// The item keeps the line's bytes by sharing the buffer it came from (one reference, no copy) and
-// refers to its texts by offset, so parsing allocates nothing per line. Names and texts are bytes as
-// the server sent them, of any length and encoding, NUL bytes included.
+// The item keeps the line's bytes by sharing the buffer it came from (one reference, no copy), and
+// shares its date and time texts with the items parsed along with it (see ItemStore); it holds only
+// offsets and numbers itself, so parsing allocates nothing per line and an item takes 48 bytes.
+// Names and texts are bytes as the server sent them, of any length and encoding, NUL bytes included.
 //
-// The text accessors return views. Views of rawLine, name and permissionText point into the shared
-// line; views of dateText and timeText point into the item itself. Either kind stays valid only
-// while the item it came from lives unchanged where it is: destroying, assigning or moving the item
-// (a QList that grows moves its items) ends them. Copy the bytes (toByteArray()) to keep them.
+// The text accessors return views into what the item shares. A view stays valid only while the item
+// it came from lives unchanged where it is: destroying, assigning or moving the item (a QList that
+// grows moves its items) ends it. Copy the bytes (toByteArray()) to keep them.
 class RemoteItem {
 public:
     // An empty item that comes from no line; it is not valid.
@@ -59,12 +63,15 @@ public:
     // Seconds since 1970 of the local date and time of the listing, or nothing when they do not form
     // a calendar time from 1970 on (unknown month, unreadable or over-long date fields, year 0...).
     std::optional<qint64> modified() const {
-        return hasModified_ ? std::optional<qint64>(modified_) : std::nullopt;
+        return hasModified_ ? std::optional<qint64>(qint64(modified_)) : std::nullopt;
     }
 
     // The line as received; for Unix style lines cut before a link arrow "->" (and the blank in
     // front of it).
-    QByteArrayView rawLine() const { return {buffer_.constData() + lineStart_, qsizetype(rawLength_)}; }
+    QByteArrayView rawLine() const {
+        return store_ ? QByteArrayView(store_->lines() + lineStart_, qsizetype(rawLength_))
+                      : QByteArrayView();
+    }
     // The rest of the line after the last field, blanks inside and at the end included.
     QByteArrayView name() const { return rawLine().sliced(nameOffset_); }
     // Unix style: the bytes after the type letter up to and including the first blank, for example
@@ -73,10 +80,10 @@ public:
         return permissionLength_ == 0 ? QByteArrayView() : rawLine().sliced(1, permissionLength_);
     }
     // Year-month-day, for example "2003-05-12".
-    QByteArrayView dateText() const { return {dateText_, qsizetype(dateLength_)}; }
+    QByteArrayView dateText() const { return store_ ? store_->Text(dateText_) : QByteArrayView(); }
     // Hours and minutes, for example "10:25" or " 9:00" (MS-DOS style, blank-padded), or empty when
     // the listing gives a year instead of a time.
-    QByteArrayView timeText() const { return {timeText_, qsizetype(timeLength_)}; }
+    QByteArrayView timeText() const { return store_ ? store_->Text(timeText_) : QByteArrayView(); }
     // The size in kilobytes plus one as the pane shows it ("%llu KB" of size / 1024 + 1, so a 0-byte
     // file shows "1 KB"); empty for MS-DOS directories, which give no size.
     QByteArray sizeText() const;
@@ -84,52 +91,41 @@ public:
     // Same parse result: every accessor above answers the same (the buffers may differ).
     friend bool operator==(const RemoteItem& a, const RemoteItem& b);
 
-    // Date and time numbers are read as at most this; the texts then fit the item's fixed storage.
-    // Such numbers never form a calendar time anyway.
+    // Date and time numbers are read as at most this; the texts then take at most 16 bytes. Such
+    // numbers never form a calendar time anyway.
     static constexpr int kMaxDateNumber = 999999;
 
 private:
-    friend class ListingAssembly; // parses lines first and shares the buffer that keeps them last
+    friend class ListingAssembly; // parses the lines of a listing into items that share one store
 
-    // Parses line, shares no buffer yet: until ShareLine is called, only the accessors that read
-    // no line bytes (valid, dosStyle, isDirectory, size, modified, dateText, timeText, sizeText)
-    // may be used.
-    RemoteItem(QByteArrayView line, int currentLocalYear, LocalTimeCache& times);
-    // Shares buffer, which holds the line the item was parsed from at start.
-    void ShareLine(const QByteArray& buffer, qsizetype start) {
-        buffer_ = buffer;
-        lineStart_ = start;
-    }
+    // Parses line into an item that shares texts' store, whose lines the line is not yet part of:
+    // the caller sets lineStart_ to where it will lie. Until then only the accessors that read no
+    // line bytes (valid, dosStyle, isDirectory, size, modified, dateText, timeText, sizeText) may
+    // be used.
+    RemoteItem(QByteArrayView line, int currentLocalYear, ItemTexts& texts);
     // True for an item worth listing: valid, with a name that does not end in ".". Only for an item
     // whose line bytes are still those of line (shared or not).
     bool Listable(QByteArrayView line) const { return valid_ && line[qsizetype(rawLength_) - 1] != '.'; }
 
-    void Parse(QByteArrayView line, int currentLocalYear, LocalTimeCache& times);
-    bool ParseDos(QByteArrayView line);
-    bool ParseUnix(QByteArrayView line, int currentLocalYear);
-    void BuildModified(LocalTimeCache& times);
-    void SetDateText(QByteArrayView text);
-    void SetTimeText(QByteArrayView text);
+    void Parse(QByteArrayView line, int currentLocalYear, ItemTexts& texts);
+    bool ParseDos(QByteArrayView line, ItemTexts& texts);
+    bool ParseUnix(QByteArrayView line, int currentLocalYear, ItemTexts& texts);
+    void SetModified(std::optional<qint64> seconds);
 
-    static constexpr int kDateTextCapacity = 16; // "999999-12-999999"
-    static constexpr int kTimeTextCapacity = 13; // "999999:999999"
-
-    QByteArray buffer_; // holds the line; shared with the listing or the cached line it came from
-    qsizetype lineStart_ = 0;
+    QExplicitlySharedDataPointer<ItemStore> store_; // the line and the texts; none for an empty item
     quint64 size_ = 0;
-    qint64 modified_ = 0;
+    quint64 modified_ : 40 = 0; // seconds since 1970, up to the year 9999
+    quint64 valid_ : 1 = false;
+    quint64 dosStyle_ : 1 = false;
+    quint64 isDirectory_ : 1 = false;
+    quint64 hasSizeText_ : 1 = false;
+    quint64 hasModified_ : 1 = false;
+    quint32 lineStart_ = 0; // from the store's lines
     quint32 rawLength_ = 0;
     quint32 nameOffset_ = 0;       // into rawLine
     quint32 permissionLength_ = 0; // permissionText is rawLine bytes 1 to permissionLength_
-    char dateText_[kDateTextCapacity] = {};
-    char timeText_[kTimeTextCapacity] = {};
-    quint8 dateLength_ = 0;
-    quint8 timeLength_ = 0;
-    bool valid_ = false;
-    bool dosStyle_ = false;
-    bool isDirectory_ = false;
-    bool hasSizeText_ = false;
-    bool hasModified_ = false;
+    quint32 dateText_ = 0;         // offsets of the texts in the store
+    quint32 timeText_ = 0;
 };
 
 } // namespace tessaly

@@ -274,13 +274,15 @@ QByteArray SessionEngine::FinishListing() {
             session.folderCache.Remove(old);
         }
         view_.SetPath(session.currentDirectory);
-        ParsedListing parsed = ParseListing(session.listingBuffer, session.currentDirectory, cache);
+        // The parser takes the buffer over: it becomes the cache entry's text (or the bytes the items
+        // share), so the listing is never held twice.
+        ParsedListing parsed =
+            ParseListing(std::move(session.listingBuffer), session.currentDirectory, cache);
+        session.listingBuffer = QByteArray();
         if (parsed.cacheEntry) {
             session.folderCache.Append(std::move(*parsed.cacheEntry));
         }
         DisplayItems(std::move(parsed.items));
-        // The items hold what they need of the bytes; the buffer itself is not kept.
-        session.listingBuffer = QByteArray();
     }
     if (currentSequence_ && currentSequence_->IsEmpty()) {
         view_.SetPaneEnabled(true);

@@ -1,6 +1,7 @@
 // Listings from real servers through tessaly-cli, passive and active: the login directory, a
 // sub-directory and back from the cache, names with blanks and bytes that are not UTF-8, a
-// symbolic link, an empty directory; and the same listing through a SOCKS5 proxy.
+// symbolic link, an empty directory; a directory whose listing output spans many of the chunks it is
+// written in; and the same listing through a SOCKS5 proxy.
 #include "support/CliRunner.h"
 #include "support/FtpServerProcess.h"
 #include "support/ProxyProcess.h"
@@ -138,6 +139,37 @@ TEST(CliListingDos, MsDosStyleListingOfAWindowsLikeServer) {
     EXPECT_EQ(names, (QList<QByteArray>{"- big.bin 307200", "- file with space.txt 20", "- hello.txt 12",
                                         "d docs 0"}))
         << run.output.toStdString();
+}
+
+TEST(CliListingLarge, PrintsEveryEntryOfADirectoryWhoseOutputSpansManyChunks) {
+    std::unique_ptr<FtpServerProcess> server;
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, ServerKind::Vsftpd);
+    const QByteArray many = QFile::encodeName(server->root()) + "/many";
+    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(many)));
+    QList<QByteArray> expected;
+    for (int i = 0; i < 4000; ++i) {
+        const QByteArray name = "entry " + QByteArray::number(i).rightJustified(5, '0') + QByteArray(40, 'n');
+        const int fd = ::open((many + '/' + name).constData(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+        expected.append("- " + name);
+    }
+    Cli cli;
+    const CliRun run = cli.run({QStringLiteral("127.0.0.1:%1").arg(server->port()), QStringLiteral("cd"),
+                                QStringLiteral("many"), QStringLiteral("ls")});
+    ASSERT_EQ(run.exitCode, 0) << run.text();
+    EXPECT_GT(run.output.size(), 4 * 64 * 1024);
+    QList<QByteArray> names;
+    for (const QByteArray& line : run.output.split('\n')) {
+        const QList<QByteArray> fields = line.split('\t');
+        if (fields.size() == 6) {
+            names.append(fields[0] + ' ' + fields[1]);
+            EXPECT_EQ(fields[2], "0") << line.toStdString();
+        }
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, expected);
+    EXPECT_TRUE(run.output.endsWith('\n'));
 }
 
 TEST(CliListingThroughProxy, Socks5TunnelsTheDataConnectionToo) {

@@ -1,5 +1,6 @@
 #include "listing/ListingParser.h"
 
+#include "listing/ItemTexts.h"
 #include "listing/LocalTimeCache.h"
 #include "listing/RemoteItem.h"
 
@@ -7,7 +8,9 @@
 #include <QList>
 #include <chrono>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <optional>
@@ -657,6 +660,148 @@ TEST(ListingParser, SurvivesHostileListings) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
 }
 
+// The bytes of every route through ParseListing agree: the items, and the cache entry byte for byte.
+void ExpectSameResult(const ParsedListing& got, const ParsedListing& want) {
+    EXPECT_EQ(got.items.directories, want.items.directories);
+    EXPECT_EQ(got.items.files, want.items.files);
+    ASSERT_EQ(got.cacheEntry.has_value(), want.cacheEntry.has_value());
+    if (want.cacheEntry) {
+        EXPECT_EQ(got.cacheEntry->text(), want.cacheEntry->text());
+        EXPECT_EQ(Lines(*got.cacheEntry), Lines(*want.cacheEntry));
+    }
+}
+
+// A listing in a buffer of its own, as the session receives it: the parser may take it over.
+QByteArray OwnBuffer(const QByteArray& bytes, qsizetype spare) {
+    QByteArray own(bytes.constData(), bytes.size());
+    own.reserve(bytes.size() + spare);
+    if (spare == 0) {
+        own.squeeze();
+    }
+    return own;
+}
+
+TEST(ListingParser, TakingTheBufferOverGivesTheSameBytes) {
+    for (const char* separator : {"\r\n", "\n", "\r", "\r\n\r\n\n"}) {
+        for (const bool lastLineEnded : {true, false}) {
+            SCOPED_TRACE(std::string(separator) + (lastLineEnded ? " ended" : " not ended"));
+            QByteArray listing = "total 12" + QByteArray(separator) + AllLines(separator);
+            if (!lastLineEnded) {
+                listing.chop(qsizetype(std::strlen(separator)));
+            }
+            for (const bool cache : {true, false}) {
+                const ParsedListing want = ParseListing(listing, "/"_ba, cache, kYear);
+                // Without room to spare, the line end of an unended last line needs one byte more.
+                for (const qsizetype spare : {qsizetype(0), qsizetype(64)}) {
+                    ExpectSameResult(ParseListing(OwnBuffer(listing, spare), "/"_ba, cache, kYear), want);
+                }
+                // A buffer that is shared, or not owned, is read and left alone.
+                QByteArray shared = listing;
+                const QByteArray other = shared;
+                ExpectSameResult(ParseListing(std::move(shared), "/"_ba, cache, kYear), want);
+                EXPECT_EQ(other, listing);
+                QByteArray storage = listing;
+                const ParsedListing fromRaw = ParseListing(
+                    QByteArray::fromRawData(storage.constData(), storage.size()), "/"_ba, cache, kYear);
+                storage.fill('x');
+                ExpectSameResult(fromRaw, want);
+            }
+        }
+    }
+}
+
+TEST(ListingParser, TakenBufferBecomesTheEntryAndTheItemsShareIt) {
+    QByteArray listing;
+    for (int i = 0; i < 1000; ++i) {
+        listing +=
+            "-rw-r--r-- 1 o g " + QByteArray::number(i) + " Jan 1 2020 f" + QByteArray::number(i) + "\r\n";
+    }
+    QByteArray own = OwnBuffer(listing, 0);
+    const char* bytes = own.constData();
+    const ParsedListing parsed = ParseListing(std::move(own), "/"_ba, true, kYear);
+    const tessaly::FolderCacheEntry& entry = *parsed.cacheEntry;
+    EXPECT_EQ(entry.text().constData(), bytes); // the kept lines moved together in the same buffer
+    EXPECT_EQ(entry.text(), QByteArray(listing).replace("\r\n", "\n"));
+    ASSERT_EQ(parsed.items.files.size(), 1000);
+    EXPECT_EQ(parsed.items.files.back().rawLine().data(), entry.line(999).data());
+    EXPECT_EQ(parsed.items.files.back().name(), "f999");
+
+    // Without caching the items share the buffer where it is.
+    QByteArray plain = OwnBuffer(listing, 0);
+    const char* plainBytes = plain.constData();
+    const ParsedListing uncached = ParseListing(std::move(plain), "/"_ba, false, kYear);
+    ASSERT_EQ(uncached.items.files.size(), 1000);
+    EXPECT_EQ(uncached.items.files.front().rawLine().data(), plainBytes);
+}
+
+TEST(ListingParser, ListingWhoseEveryLineIsDroppedLeavesAnEmptyEntry) {
+    QByteArray listing;
+    for (int i = 0; i < 20'000; ++i) {
+        listing += "total 8\r\ndrwxr-xr-x 2 o g 4096 Jan 5 2003 .\r\ndrwxr-xr-x 2 o g 4096 Jan 5 2003 ..\r\n"
+                   "garbage\r\n05-12-03\r\n\r\n";
+    }
+    for (const bool takeOver : {false, true}) {
+        SCOPED_TRACE(takeOver ? "taken over" : "shared");
+        const ParsedListing parsed = takeOver ? ParseListing(OwnBuffer(listing, 0), "/"_ba, true, kYear)
+                                              : ParseListing(listing, "/"_ba, true, kYear);
+        EXPECT_TRUE(parsed.items.directories.isEmpty());
+        EXPECT_TRUE(parsed.items.files.isEmpty());
+        ASSERT_TRUE(parsed.cacheEntry);
+        EXPECT_EQ(parsed.cacheEntry->lineCount(), 0);
+        EXPECT_TRUE(parsed.cacheEntry->text().isEmpty());
+        EXPECT_LT(parsed.cacheEntry->text().capacity(), 4096); // the listing's room is handed back
+        const ListingItems rebuilt = RebuildFromEntry(*parsed.cacheEntry, kYear);
+        EXPECT_TRUE(rebuilt.directories.isEmpty() && rebuilt.files.isEmpty());
+    }
+}
+
+// A listing with CR line ends alone must not be searched for an LF to its end at every line.
+TEST(ListingParser, LinesEndingInCrAloneTakeLinearTime) {
+    QByteArray listing;
+    for (int i = 0; i < 100'000; ++i) {
+        listing += "-rw-r--r-- 1 o g 1 Jan 1 2020 f" + QByteArray::number(i) + '\r';
+    }
+    const auto started = std::chrono::steady_clock::now();
+    const ParsedListing shared = ParseListing(listing, "/"_ba, true, kYear);
+    const ParsedListing taken = ParseListing(OwnBuffer(listing, 0), "/"_ba, true, kYear);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    ASSERT_EQ(shared.items.files.size(), 100'000);
+    EXPECT_EQ(shared.items.files.back().name(), "f99999");
+    ExpectSameResult(taken, shared);
+}
+
+// Dates of the usual form are kept once per day for all the items of a listing; past the months
+// the table holds, each item gets a text of its own, with the same bytes and time stamps.
+TEST(ListingParser, DatesOfManyMonthsKeepTheirTextsAndTimeStamps) {
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const int monthCount = int(tessaly::ItemTexts::kMaxMonths) + 500;
+    QByteArray listing;
+    for (int i = 0; i < monthCount; ++i) {
+        const QByteArray line = "-rw-r--r-- 1 o g 1 " + QByteArray(kMonths[i % 12]) + " 7 " +
+                                QByteArray::number(1970 + i / 12) + " f";
+        listing += line + "\r\n" + line + "\r\n"; // each date twice
+    }
+    const ParsedListing parsed = ParseListing(listing, "/"_ba, true, kYear);
+    ASSERT_EQ(parsed.items.files.size(), 2 * monthCount);
+    for (int i = 0; i < monthCount; i += 97) {
+        SCOPED_TRACE(i);
+        const RemoteItem& item = parsed.items.files.at(2 * i);
+        const int year = 1970 + i / 12;
+        const int month = i % 12 + 1;
+        EXPECT_EQ(item.dateText(),
+                  QByteArray::number(year) + (month < 10 ? "-0" : "-") + QByteArray::number(month) + "-07");
+        EXPECT_EQ(item.modified(), Mktime({year, month, 7, 0, 0}));
+        EXPECT_EQ(parsed.items.files.at(2 * i + 1), item);
+    }
+    // One text for both items of a month in the table, a text each beyond it.
+    EXPECT_EQ(parsed.items.files.at(0).dateText().data(), parsed.items.files.at(1).dateText().data());
+    EXPECT_NE(parsed.items.files.back().dateText().data(),
+              parsed.items.files.at(2 * monthCount - 2).dateText().data());
+    const ListingItems rebuilt = RebuildFromEntry(*parsed.cacheEntry, kYear);
+    EXPECT_EQ(rebuilt.files, parsed.items.files);
+}
+
 // The platform is asked once per day; times of days with a clock change are asked one by one, so
 // every answer is what mktime itself gives.
 class LocalTimeCacheInZone : public ::testing::TestWithParam<const char*> {
@@ -698,6 +843,38 @@ TEST_P(LocalTimeCacheInZone, AgreesWithMktimeAroundClockChanges) {
     EXPECT_EQ(cache.Convert(2024, 2, 29, 24, 0, 0), std::nullopt);
     EXPECT_EQ(cache.Convert(2023, 2, 29, 0, 0, 0), std::nullopt);
     EXPECT_EQ(cache.Convert(2024, 13, 1, 0, 0, 0), std::nullopt);
+}
+
+// Time stamps of whole listings, Unix and MS-DOS style, on the days of the clock changes of 2024
+// and next to them: the same as mktime gives, minute by minute.
+TEST_P(LocalTimeCacheInZone, ListingTimeStampsAgreeWithMktime) {
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    QByteArray listing;
+    QList<LocalFields> expected;
+    for (const auto& [month, day] : {std::pair{3, 31}, std::pair{10, 27}, std::pair{4, 7}, std::pair{10, 6},
+                                     std::pair{3, 10}, std::pair{11, 3}, std::pair{10, 20}, std::pair{2, 18},
+                                     std::pair{9, 1}, std::pair{7, 19}, std::pair{7, 25}, std::pair{1, 1}}) {
+        for (int minute = 0; minute < 24 * 60; minute += 5) {
+            const int hour = minute / 60;
+            char line[96];
+            std::snprintf(line, sizeof line, "-rw-r--r-- 1 o g 1 %s %d %02d:%02d u\r\n", kMonths[month - 1],
+                          day, hour, minute % 60);
+            listing += line;
+            std::snprintf(line, sizeof line, "%02d-%02d-24  %02d:%02d%s  1 d\r\n", month, day,
+                          hour % 12 == 0 ? 12 : hour % 12, minute % 60, hour < 12 ? "AM" : "PM");
+            listing += line;
+            expected.append({2024, month, day, hour, minute % 60});
+            expected.append({2024, month, day, hour, minute % 60});
+        }
+    }
+    const ParsedListing parsed = ParseListing(listing, "/"_ba, false, 2024);
+    ASSERT_EQ(parsed.items.files.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        const LocalFields& f = expected[i];
+        ASSERT_EQ(parsed.items.files[i].modified(), Mktime(f))
+            << parsed.items.files[i].rawLine().toByteArray().toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(ListingParserTimes, LocalTimeCacheInZone,

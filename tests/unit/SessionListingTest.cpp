@@ -45,8 +45,8 @@ protected:
 
 TEST_F(SessionListing, LoginListsTheDirectoryAndShowsIt) {
     loginWith(kRoot);
-    EXPECT_EQ(commandsFrom(0), (QList<QByteArray>{"USER anonymous", "SYST", "REST 100",
-                                                  "REST 0", "PWD", "TYPE A", "PASV", "LIST"}));
+    EXPECT_EQ(commandsFrom(0), (QList<QByteArray>{"USER anonymous", "SYST", "REST 100", "REST 0", "PWD",
+                                                  "TYPE A", "PASV", "LIST"}));
     EXPECT_TRUE(h.view.lines().contains("STATUS:>  Open the data channel..."));
     EXPECT_EQ(h.view.path, "/");
     EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"pub", "hello.txt"}));
@@ -57,6 +57,33 @@ TEST_F(SessionListing, LoginListsTheDirectoryAndShowsIt) {
     EXPECT_FALSE(session->firstListingPending);
     EXPECT_EQ(session->folderCache.size(), 1);
     EXPECT_TRUE(h.view.paneEnabled);
+}
+
+// The received bytes become the cache entry: CR line ends alone, a "total" line, dropped entries and
+// a last line without a line end, arriving over many reads, leave exactly the kept lines.
+TEST_F(SessionListing, ReceivedListingBecomesTheCacheEntryByteForByte) {
+    QByteArray listing = "total 9000\r";
+    QByteArray kept;
+    for (int i = 0; i < 3000; ++i) {
+        const QByteArray line =
+            "-rw-r--r-- 1 o g " + QByteArray::number(i) + " Jan 01 2026 file " + QByteArray::number(i);
+        listing += line + (i == 2999 ? "" : "\r");
+        kept += line + '\n';
+        if (i % 1000 == 0) {
+            listing += "drwxr-xr-x 2 o g 4096 Jan 01 2026 ..\r";
+        }
+    }
+    loginWith(listing);
+    const FtpSession* session = h.engine().Session();
+    ASSERT_EQ(session->folderCache.size(), 1);
+    const FolderCacheEntry& entry = session->folderCache.at(0);
+    EXPECT_EQ(entry.text(), kept);
+    EXPECT_EQ(entry.lineCount(), 3000);
+    const ListingItems& items = h.engine().CurrentItems();
+    ASSERT_EQ(items.files.size(), 3000);
+    EXPECT_EQ(items.files.back().name(), "file 2999");
+    EXPECT_EQ(items.files.back().rawLine().data(), entry.line(2999).data());
+    EXPECT_TRUE(session->listingBuffer.isEmpty());
 }
 
 TEST_F(SessionListing, CachedDirectoryNeedsOnlyCdup) {

@@ -51,9 +51,16 @@ void CliDriver::RunNext() {
 }
 
 void CliDriver::PrintListing() const {
+    // The lines go out in chunks of about this size, so the output costs no memory that grows with
+    // the listing.
+    constexpr qsizetype kChunk = 64 * 1024;
     const ListingItems& items = engine_.CurrentItems();
     QByteArray out;
-    out.reserve((items.directories.size() + items.files.size()) * 96);
+    out.reserve(kChunk + 1024);
+    auto flush = [&out] {
+        std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
+        out.resize(0);
+    };
     for (const QList<RemoteItem>* group : {&items.directories, &items.files}) {
         for (const RemoteItem& item : *group) {
             char size[24];
@@ -69,9 +76,12 @@ void CliDriver::PrintListing() const {
             out.append('\t');
             out.append(item.permissionText());
             out.append('\n');
+            if (out.size() >= kChunk) {
+                flush();
+            }
         }
     }
-    std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
+    flush();
     std::fflush(stdout);
 }
 
