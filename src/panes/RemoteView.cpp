@@ -172,7 +172,9 @@ CRemoteView::CRemoteView(RemotePaneHost& host, const SettingsStore& settings, QW
     iconView_->setSelectionBehavior(QAbstractItemView::SelectRows);
     iconView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     iconView_->setContextMenuPolicy(Qt::CustomContextMenu);
-    iconView_->setUniformItemSizes(true);
+    // Each item is measured for itself, so long names are not cut to the size of another one; the
+    // batched layout keeps the window answering while a large listing is laid out.
+    iconView_->setUniformItemSizes(false);
     iconView_->setLayoutMode(QListView::Batched);
     iconView_->setMovement(QListView::Static);
     iconView_->setResizeMode(QListView::Adjust);

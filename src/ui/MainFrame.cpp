@@ -1,5 +1,6 @@
 #include "ui/MainFrame.h"
 
+#include "panes/LocalView.h"
 #include "panes/OutputView.h"
 #include "panes/RemoteView.h"
 #include "session/LogStyle.h"
@@ -137,23 +138,23 @@ void CMainFrame::CreatePanes() {
     bottom_->setObjectName(u"BottomSplitter"_s);
     bottom_->setChildrenCollapsible(false);
 
-    // The local pane and the transfer task list take their places here; until they exist the
-    // places stay empty.
-    localPane_ = EmptyPane(top_, u"LocalPane"_s);
+    // The transfer task list takes its place here; until it exists the place stays empty.
+    local_ = new CLocalView(settings_, top_);
+    local_->setObjectName(u"LocalPane"_s);
     remote_ = new CRemoteView(*this, settings_, top_);
     remote_->setObjectName(u"RemotePane"_s);
     taskPane_ = EmptyPane(bottom_, u"TaskPane"_s);
     output_ = new COutputView(settings_, bottom_);
     output_->setObjectName(u"LogPane"_s);
-    top_->addWidget(localPane_);
+    top_->addWidget(local_);
     top_->addWidget(remote_);
     bottom_->addWidget(taskPane_);
     bottom_->addWidget(output_);
     outer_->addWidget(top_);
     outer_->addWidget(bottom_);
     // No pane or row is made smaller than 100 pixels.
-    for (QWidget* pane :
-         {localPane_, static_cast<QWidget*>(remote_), taskPane_, static_cast<QWidget*>(output_)}) {
+    for (QWidget* pane : {static_cast<QWidget*>(local_), static_cast<QWidget*>(remote_), taskPane_,
+                          static_cast<QWidget*>(output_)}) {
         pane->setMinimumSize(100, 100);
     }
     setCentralWidget(outer_);
@@ -300,7 +301,7 @@ void CMainFrame::ApplyIdealSizes() {
 }
 
 void CMainFrame::ApplyPaneVisibility() {
-    localPane_->setHidden(panes_.localHidden);
+    local_->setHidden(panes_.localHidden);
     remote_->setHidden(panes_.remoteHidden);
     bottom_->setHidden(panes_.bottomRowHidden);
     taskPane_->setHidden(panes_.taskHidden);
@@ -343,7 +344,10 @@ PaneCommandTarget* CMainFrame::RouteTarget(int id, int* paneId) const {
         *paneId = route->remote;
         return remote_;
     }
-    // The local pane comes with its own issue; until then it carries out no command.
+    if (activePane_ == ActivePane::Local && route->local != 0) {
+        *paneId = route->local;
+        return local_;
+    }
     return nullptr;
 }
 
@@ -400,15 +404,15 @@ void CMainFrame::OnFocusChanged(QWidget* now) {
         activePane_ = ActivePane::Log;
     } else if (remote_->isAncestorOf(now) || now == remote_) {
         activePane_ = ActivePane::Remote;
-    } else if (localPane_->isAncestorOf(now) || now == localPane_) {
+    } else if (local_->isAncestorOf(now) || now == local_) {
         activePane_ = ActivePane::Local;
     }
 }
 
 void CMainFrame::FocusPane(int step) {
     QList<QWidget*> order;
-    for (QWidget* pane :
-         {localPane_, static_cast<QWidget*>(remote_), taskPane_, static_cast<QWidget*>(output_)}) {
+    for (QWidget* pane : {static_cast<QWidget*>(local_), static_cast<QWidget*>(remote_), taskPane_,
+                          static_cast<QWidget*>(output_)}) {
         if (pane->isVisibleTo(this)) {
             order.append(pane);
         }
@@ -537,7 +541,7 @@ bool CMainFrame::CanSelectAll() const {
         return remote_->IsCommandEnabled(cmd::kSelectAll);
     }
     if (activePane_ == ActivePane::Local) {
-        return false;
+        return local_->IsCommandEnabled(cmd::kSelectAll);
     }
     return output_->IsCommandEnabled(cmd::kSelectAll);
 }
@@ -545,7 +549,9 @@ bool CMainFrame::CanSelectAll() const {
 void CMainFrame::OnSelectAll() {
     if (activePane_ == ActivePane::Remote) {
         remote_->RunCommand(cmd::kSelectAll);
-    } else if (activePane_ != ActivePane::Local) {
+    } else if (activePane_ == ActivePane::Local) {
+        local_->RunCommand(cmd::kSelectAll);
+    } else {
         output_->RunCommand(cmd::kSelectAll);
     }
 }

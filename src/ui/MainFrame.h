@@ -20,6 +20,7 @@ class QToolBar;
 
 namespace tessaly {
 
+class CLocalView;
 class COutputView;
 class CRemoteView;
 class PaneCommandTarget;
@@ -51,7 +52,7 @@ public:
     CRemoteView& RemoteView() { return *remote_; }
     QuickConnectBar& ConnectBar() { return *connectBar_; }
     QToolBar& StandardBar() { return *standardBar_; }
-    QWidget& LocalPane() { return *localPane_; }
+    CLocalView& LocalPane() { return *local_; }
     QWidget& TaskPane() { return *taskPane_; }
     QSplitter& OuterSplitter() { return *outer_; }
     QSplitter& TopSplitter() { return *top_; }
@@ -152,7 +153,7 @@ private:
     QSplitter* outer_ = nullptr;
     QSplitter* top_ = nullptr;
     QSplitter* bottom_ = nullptr;
-    QWidget* localPane_ = nullptr;
+    CLocalView* local_ = nullptr;
     CRemoteView* remote_ = nullptr;
     QWidget* taskPane_ = nullptr;
     COutputView* output_ = nullptr;

@@ -3,6 +3,7 @@
 #include "ui/MainFrame.h"
 
 #include "GuiSupport.h"
+#include "panes/LocalView.h"
 #include "panes/OutputView.h"
 #include "panes/RemoteView.h"
 #include "support/EventPump.h"
@@ -14,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -185,6 +187,40 @@ TEST_F(MainFrameTest, PaneTogglesHideAndShowTheWidgets) {
     EXPECT_TRUE(frame().Action(cmd::kRemoteView)->isChecked());
 }
 
+TEST_F(MainFrameTest, PaneCommandsGoToTheActivePane) {
+    QTemporaryDir tree;
+    ASSERT_TRUE(QDir(tree.path()).mkpath(u"inner/deeper"_s));
+    ASSERT_TRUE(frame().LocalPane().SetDirectory(tree.path() + u"/inner"_s));
+    QAction* up = frame().Action(cmd::kUpLevel);
+
+    // The local list has the focus: Up level (Ctrl+U) goes to the local parent.
+    QTreeView* localList = frame().LocalPane().findChild<QTreeView*>();
+    ASSERT_NE(localList, nullptr);
+    localList->setFocus();
+    ASSERT_TRUE(pumpEventsUntil([&] { return frame().Active() == CMainFrame::ActivePane::Local; }, 2000));
+    frame().UpdateCommandStates();
+    EXPECT_TRUE(up->isEnabled());
+    QTest::keyClick(localList, Qt::Key_U, Qt::ControlModifier);
+    EXPECT_EQ(frame().LocalPane().Directory(), QDir(tree.path()).canonicalPath());
+
+    // The remote pane, empty without a session: the same command is disabled and does nothing.
+    RemoteList().setFocus();
+    ASSERT_TRUE(pumpEventsUntil([&] { return frame().Active() == CMainFrame::ActivePane::Remote; }, 2000));
+    frame().UpdateCommandStates();
+    EXPECT_FALSE(up->isEnabled());
+    frame().RunCommand(cmd::kUpLevel);
+    EXPECT_EQ(frame().LocalPane().Directory(), QDir(tree.path()).canonicalPath());
+
+    // The log pane: Select all selects the log, and the file-pane commands are disabled.
+    frame().OutputView().AppendText(Qt::black, u"one line\r\n"_s);
+    frame().OutputView().setFocus();
+    ASSERT_TRUE(pumpEventsUntil([&] { return frame().Active() == CMainFrame::ActivePane::Log; }, 2000));
+    frame().RunCommand(cmd::kSelectAll);
+    EXPECT_TRUE(frame().OutputView().textCursor().selectedText().startsWith(u"one line"_s));
+    frame().UpdateCommandStates();
+    EXPECT_FALSE(frame().Action(cmd::kRefresh)->isEnabled());
+}
+
 TEST_F(MainFrameTest, CtrlQShowsTheBarAndFocusesHost) {
     frame().RunCommand(cmd::kHideConnectBar);
     EXPECT_TRUE(frame().ConnectBar().isHidden());
@@ -253,6 +289,9 @@ TEST_P(MainFrameSession, QuickConnectListsBrowsesAndClosesWithTheQuestion) {
     // Each kind of line has its prefix and colour: commands dark green, status blue, replies black.
     QHash<QString, QColor> colours;
     for (QTextBlock block = frame().OutputView().document()->begin(); block.isValid(); block = block.next()) {
+        if (block.begin().atEnd()) {
+            continue; // a blank line has no fragment
+        }
         const QColor colour = block.begin().fragment().charFormat().foreground().color();
         if (block.text().startsWith(u"COMMAND:>  USER anonymous"_s)) {
             colours.insert(u"command"_s, colour);
@@ -275,6 +314,7 @@ TEST_P(MainFrameSession, QuickConnectListsBrowsesAndClosesWithTheQuestion) {
     ASSERT_TRUE(WaitForIdleListing("/pub")) << qPrintable(LogText());
     EXPECT_TRUE(RemoteNames().contains(u"hello.txt"_s));
     EXPECT_TRUE(RemoteNames().contains(u"docs"_s));
+    ASSERT_TRUE(frame().LocalPane().SetDirectory(server->root()));
     SaveScreenshot(frame(), u"main-window-connected"_s);
 
     // Up again: only CDUP goes out, the listing comes from the cache.

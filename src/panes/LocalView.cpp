@@ -1,0 +1,914 @@
+#include "panes/LocalView.h"
+
+#include "panes/FileTypeInfo.h"
+#include "panes/LocalListCtrl.h"
+#include "ui/CommandIds.h"
+#include "ui/Icons.h"
+#include "ui/LocalPropertiesDialog.h"
+#include "ui/MessageBoxes.h"
+#include "ui/SelectPathDialog.h"
+
+#include <QAbstractItemDelegate>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QScrollBar>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <array>
+#include <span>
+
+namespace tessaly {
+
+namespace local = cmd::local;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kUpload = cmd::kUpload;
+constexpr int kManualUpload = CLocalView::kManualUploadCommand;
+constexpr int kBrowse = CLocalView::kBrowseCommand;
+
+// Uploads wait for transfers: the pane owns them but offers neither yet.
+constexpr std::array kLaterCommands = {kUpload, kManualUpload};
+
+constexpr std::array kViewModeCommands = {local::kLargeIcons, local::kSmallIcons, local::kList,
+                                          local::kDetail};
+
+// The sort commands and the column each sorts by.
+struct SortCommand {
+    int id;
+    int column;
+};
+constexpr std::array<SortCommand, 4> kSortCommands = {{
+    {local::kByName, kLocalNameColumn},
+    {local::kByType, kLocalTypeColumn},
+    {local::kBySize, kLocalSizeColumn},
+    {local::kByDate, kLocalModifiedColumn},
+}};
+
+// The rest of the pane's commands.
+constexpr std::array kOwnCommands = {
+    local::kView,    local::kRun,        local::kDelete,          local::kRename,
+    local::kUpLevel, local::kRefresh,    local::kChangeDirectory, local::kNewDirectory,
+    local::kPaste,   local::kProperties, local::kCopyAddress,     kBrowse,
+    cmd::kSelectAll,
+};
+
+template <std::size_t N> bool Contains(const std::array<int, N>& ids, int id) {
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+const SortCommand* FindSortCommand(int id) {
+    const auto found = std::find_if(kSortCommands.begin(), kSortCommands.end(),
+                                    [id](const SortCommand& c) { return c.id == id; });
+    return found == kSortCommands.end() ? nullptr : &*found;
+}
+
+// One line of a context menu table.
+struct MenuEntry {
+    enum Kind { Command, Separator, Submenu, EndSubmenu };
+    Kind kind;
+    int id;
+    const char16_t* text;
+};
+
+constexpr MenuEntry Item(int id, const char16_t* text) {
+    return {MenuEntry::Command, id, text};
+}
+constexpr MenuEntry kSeparator = {MenuEntry::Separator, 0, nullptr};
+constexpr MenuEntry Sub(const char16_t* text) {
+    return {MenuEntry::Submenu, 0, text};
+}
+constexpr MenuEntry kEndSub = {MenuEntry::EndSubmenu, 0, nullptr};
+
+constexpr MenuEntry kItemMenu[] = {
+    Item(kUpload, u"&Upload"),
+    Item(kManualUpload, u"Manual Upload"),
+    Item(local::kView, u"&View"),
+    Item(local::kRun, u"&Run"),
+    kSeparator,
+    Item(local::kDelete, u"D&elete"),
+    Item(local::kRename, u"Re&name"),
+    kSeparator,
+    Item(cmd::kSelectAll, u"Select &All\tCtrl+A"),
+    kSeparator,
+    Item(local::kUpLevel, u"Up &Level Directory"),
+    Item(local::kChangeDirectory, u"C&hange Directory"),
+    Item(local::kNewDirectory, u"Ne&w Directory"),
+    kSeparator,
+    Item(local::kProperties, u"&Properties"),
+};
+
+constexpr MenuEntry kBackgroundMenu[] = {
+    Item(kBrowse, u"&Browse"),
+    kSeparator,
+    Sub(u"&View"),
+    Item(local::kLargeIcons, u"Lar&ge Icons"),
+    Item(local::kSmallIcons, u"S&mall Icons"),
+    Item(local::kList, u"&List"),
+    Item(local::kDetail, u"&Detail"),
+    kEndSub,
+    Sub(u"&Arrange Icons"),
+    Item(local::kByName, u"By Name"),
+    Item(local::kByType, u"By Type"),
+    Item(local::kBySize, u"By Size"),
+    Item(local::kByDate, u"By Date"),
+    kEndSub,
+    kSeparator,
+    Item(local::kRefresh, u"&Refresh"),
+    kSeparator,
+    Item(kManualUpload, u"Manual Upload"),
+    kSeparator,
+    Item(local::kPaste, u"&Paste"),
+    kSeparator,
+    Item(cmd::kSelectAll, u"Select &All\tCtrl+A"),
+    kSeparator,
+    Item(local::kUpLevel, u"Up &Level Directory"),
+    Item(local::kChangeDirectory, u"C&hange Directory"),
+    kSeparator,
+    Sub(u"&New"),
+    Item(local::kNewDirectory, u"&Directory"),
+    kEndSub,
+};
+
+// What a double-click on a file does, by the "DbClickType" setting.
+int FileOpenCommand(int dbClickType) {
+    switch (dbClickType) {
+    case 1:
+        return local::kView;
+    case 2:
+        return kUpload;
+    default:
+        return local::kRun;
+    }
+}
+
+// The chooser's entry and the label's text for the top-level view.
+QString TopLevelText() {
+    return u"Computer"_s;
+}
+
+// The local files (and directories) a clipboard or drop holds as URLs.
+QStringList LocalFilePaths(const QMimeData* mime) {
+    QStringList paths;
+    if (mime == nullptr || !mime->hasUrls()) {
+        return paths;
+    }
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) {
+            paths.append(url.toLocalFile());
+        }
+    }
+    return paths;
+}
+
+QString Quoted(const QString& text) {
+    return u'"' + text + u'"';
+}
+
+bool ExistsOrIsLink(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+// A link that points nowhere: QFile sees no file there and would rename over it.
+bool IsDanglingLink(const QString& path) {
+    const QFileInfo info(path);
+    return info.isSymLink() && !info.exists();
+}
+
+} // namespace
+
+LocalShell LocalShell::Desktop() {
+    return {[](const QUrl& url) { return QDesktopServices::openUrl(url); },
+            [](const QString& program, const QStringList& arguments) {
+                return QProcess::startDetached(program, arguments);
+            }};
+}
+
+CLocalView::CLocalView(const SettingsStore& settings, QWidget* parent)
+    : QWidget(parent), settings_(settings), shell_(LocalShell::Desktop()), pathCombo_(new QComboBox(this)),
+      upButton_(new QToolButton(this)), views_(new QStackedWidget(this)), list_(new CLocalListCtrl(views_)),
+      iconView_(new QListView(views_)), pathLabel_(new QLabel(this)), viewMode_(local::kDetail) {
+    pathCombo_->setEditable(true);
+    pathCombo_->setInsertPolicy(QComboBox::NoInsert);
+    pathCombo_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    pathCombo_->setMinimumContentsLength(12);
+    pathCombo_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    pathCombo_->addItem(ThemeIcon("computer", QStyle::SP_ComputerIcon), TopLevelText(), QString());
+    connect(pathCombo_, &QComboBox::activated, this, &CLocalView::OnPathChosen);
+    connect(pathCombo_->lineEdit(), &QLineEdit::returnPressed, this, &CLocalView::OnPathTyped);
+
+    upButton_->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
+    upButton_->setToolTip(u"Up Level Directory"_s);
+    upButton_->setAutoRaise(true);
+    connect(upButton_, &QToolButton::clicked, this, [this] { RunCommand(local::kUpLevel); });
+
+    iconView_->setModel(&list_->Model());
+    iconView_->setSelectionModel(list_->selectionModel());
+    iconView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    iconView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    iconView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    iconView_->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Not uniform: the view would take every item's size from the last one and cut longer names short.
+    iconView_->setUniformItemSizes(false);
+    iconView_->setLayoutMode(QListView::Batched);
+    iconView_->setMovement(QListView::Static);
+    iconView_->setResizeMode(QListView::Adjust);
+    iconView_->setWrapping(true);
+    iconView_->setDragEnabled(true);
+    iconView_->setDragDropMode(QAbstractItemView::DragOnly);
+    iconView_->setDefaultDropAction(Qt::CopyAction);
+    iconView_->setAcceptDrops(false);
+    views_->addWidget(list_);
+    views_->addWidget(iconView_);
+    views_->setCurrentWidget(list_);
+
+    pathLabel_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    pathLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    pathLabel_->setTextFormat(Qt::PlainText);
+    pathLabel_->setContentsMargins(2, 0, 2, 0);
+
+    auto* pathBar = new QHBoxLayout;
+    pathBar->setSpacing(2);
+    pathBar->addWidget(pathCombo_, 1);
+    pathBar->addWidget(upButton_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addLayout(pathBar);
+    layout->addWidget(views_, 1);
+    layout->addWidget(pathLabel_);
+
+    connect(list_->header(), &QHeaderView::sectionClicked, this, &CLocalView::OnHeaderClicked);
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(iconView_)}) {
+        view->installEventFilter(this);
+        view->viewport()->installEventFilter(this);
+        connect(view, &QWidget::customContextMenuRequested, this,
+                [this, view](const QPoint& at) { ShowContextMenu(*view, at); });
+        connect(view->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
+                [this](QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+                    OnLabelEditClosed(editor, int(hint));
+                });
+    }
+    // Any part of the pane taking the focus (the list, the chooser, its text, the up button, an
+    // editor) makes it the active pane.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        const auto inside = [this](const QWidget* widget) {
+            return widget != nullptr && (widget == this || isAncestorOf(widget));
+        };
+        if (inside(now) && !inside(old)) {
+            emit focusGained();
+        }
+    });
+    setFocusProxy(list_);
+
+    if (!ShowDirectory(QDir::homePath(), {})) {
+        ShowTopLevel();
+    }
+}
+
+CLocalView::~CLocalView() = default;
+
+void CLocalView::SetShell(LocalShell shell) {
+    shell_ = std::move(shell);
+}
+
+// ---- What is shown ----
+
+bool CLocalView::SetDirectory(const QString& path) {
+    const QString directory = ResolveLocalPath(directory_, path);
+    if (directory.isEmpty() || !ShowDirectory(directory, {})) {
+        ShowWarning(this,
+                    u"Cannot open the directory %1."_s.arg(Quoted(directory.isEmpty() ? path : directory)));
+        UpdatePathBar(); // the chooser shows the directory again
+        return false;
+    }
+    return true;
+}
+
+bool CLocalView::ShowDirectory(const QString& directory, const QStringList& selectNames) {
+    if (!QFileInfo(directory).isDir()) {
+        return false;
+    }
+    std::optional<LocalListing> listing = ReadLocalDirectory(directory);
+    if (!listing) {
+        return false;
+    }
+    Show(directory, std::move(*listing), selectNames);
+    return true;
+}
+
+void CLocalView::ShowTopLevel() {
+    Show(QString(), ReadTopLevel());
+}
+
+void CLocalView::Show(const QString& directory, LocalListing listing, const QStringList& selectNames) {
+    editing_ = false;
+    directory_ = directory;
+    LocalListModel& model = list_->Model();
+    model.SetFileSystemRows(!directory.isEmpty());
+    model.SetEntries(std::move(listing), sortColumn_, ascending_);
+    list_->header()->setSortIndicator(sortColumn_, ascending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
+
+    QItemSelection selection;
+    int current = -1;
+    for (const QString& name : selectNames) {
+        const int row = model.RowOfName(name);
+        if (row >= 0) {
+            selection.select(model.index(row, 0), model.index(row, kLocalColumnCount - 1));
+            current = current < 0 ? row : current;
+        }
+    }
+    if (current >= 0) {
+        list_->selectionModel()->setCurrentIndex(model.index(current, 0), QItemSelectionModel::NoUpdate);
+        list_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+        static_cast<QAbstractItemView*>(views_->currentWidget())->scrollTo(model.index(current, 0));
+    }
+    UpdatePathBar();
+}
+
+void CLocalView::UpdatePathBar() {
+    int index = 0;
+    if (!directory_.isEmpty()) {
+        index = pathCombo_->findData(directory_);
+        if (index < 0) {
+            pathCombo_->addItem(FolderTypeInfo().icon, directory_, directory_);
+            index = pathCombo_->count() - 1;
+        }
+    }
+    pathCombo_->setCurrentIndex(index);
+    pathCombo_->setEditText(pathCombo_->itemText(index));
+    pathLabel_->setText(directory_.isEmpty() ? TopLevelText() : directory_);
+    upButton_->setEnabled(!directory_.isEmpty());
+}
+
+void CLocalView::Refresh() {
+    if (directory_.isEmpty()) {
+        ShowTopLevel();
+        return;
+    }
+    QStringList selected;
+    const int current = list_->currentIndex().isValid() ? list_->currentIndex().row() : -1;
+    if (current >= 0 && !list_->Model().IsNewDirectoryRow(current) &&
+        list_->selectionModel()->isRowSelected(current, {})) {
+        selected.append(list_->Model().Name(current));
+    }
+    for (const int row : SelectedEntryRows()) {
+        if (row != current) {
+            selected.append(list_->Model().Name(row));
+        }
+    }
+    const int scrolled = list_->verticalScrollBar()->value();
+    const QString before = directory_;
+    for (QString directory = directory_; !directory.isEmpty(); directory = ParentLocalDirectory(directory)) {
+        if (ShowDirectory(directory, directory == before ? selected : QStringList())) {
+            if (directory == before && selected.isEmpty()) {
+                list_->verticalScrollBar()->setValue(scrolled);
+            }
+            return;
+        }
+    }
+    ShowTopLevel();
+}
+
+QString CLocalView::Directory() const {
+    return directory_;
+}
+
+bool CLocalView::IsTopLevel() const {
+    return directory_.isEmpty();
+}
+
+bool CLocalView::ShowsRealDirectory() const {
+    return !directory_.isEmpty();
+}
+
+QStringList CLocalView::SelectedPaths() const {
+    QStringList paths;
+    for (const int row : SelectedEntryRows()) {
+        paths.append(list_->Model().Path(row));
+    }
+    return paths;
+}
+
+void CLocalView::OnPathChosen(int index) {
+    if (index < 0) {
+        return;
+    }
+    const QString path = pathCombo_->itemData(index).toString();
+    if (path.isEmpty()) {
+        if (!directory_.isEmpty()) {
+            ShowTopLevel();
+        }
+    } else if (path != directory_) {
+        SetDirectory(path);
+    }
+}
+
+void CLocalView::OnPathTyped() {
+    const QString text = pathCombo_->currentText();
+    const int shown = directory_.isEmpty() ? 0 : pathCombo_->findData(directory_);
+    if (text == pathCombo_->itemText(shown)) {
+        return; // what is shown already (the chooser may just have gone there)
+    }
+    if (text == TopLevelText()) {
+        ShowTopLevel();
+        return;
+    }
+    const QString directory = ResolveLocalPath(directory_, text);
+    if (directory.isEmpty() || directory == directory_) {
+        UpdatePathBar(); // the chooser shows the directory again
+        return;
+    }
+    SetDirectory(directory);
+}
+
+// ---- Commands ----
+
+std::vector<int> CLocalView::SelectedEntryRows() const {
+    std::vector<int> rows = list_->SelectedRows();
+    std::erase_if(rows, [this](int row) { return list_->Model().IsNewDirectoryRow(row); });
+    return rows;
+}
+
+int CLocalView::SelectedFileRow() const {
+    const int row = list_->FirstSelectedRow();
+    if (directory_.isEmpty() || row < 0 || list_->Model().IsNewDirectoryRow(row) ||
+        list_->Model().IsDirectory(row)) {
+        return -1;
+    }
+    return row;
+}
+
+bool CLocalView::HandlesCommand(int id) const {
+    return Contains(kLaterCommands, id) || Contains(kViewModeCommands, id) ||
+           FindSortCommand(id) != nullptr || Contains(kOwnCommands, id);
+}
+
+bool CLocalView::IsCommandEnabled(int id) const {
+    if (Contains(kViewModeCommands, id) || FindSortCommand(id) != nullptr) {
+        return true;
+    }
+    const bool real = ShowsRealDirectory();
+    switch (id) {
+    case local::kView:
+    case local::kRun:
+        return SelectedFileRow() >= 0;
+    case local::kDelete:
+        return real && !SelectedEntryRows().empty();
+    case local::kRename: {
+        const int row = list_->FirstSelectedRow();
+        return real && !editing_ && row >= 0 && !list_->Model().IsNewDirectoryRow(row);
+    }
+    case local::kNewDirectory:
+        return real && !editing_;
+    case local::kUpLevel:
+        return real;
+    case local::kRefresh:
+    case local::kChangeDirectory:
+        return true;
+    case local::kProperties:
+        return !SelectedEntryRows().empty();
+    case local::kCopyAddress:
+        return SelectedEntryRows().size() == 1;
+    case kBrowse:
+        return real;
+    case local::kPaste:
+        return real && !LocalFilePaths(QApplication::clipboard()->mimeData()).isEmpty();
+    case cmd::kSelectAll:
+        return list_->Model().rowCount() > 0;
+    default:
+        return false; // the uploads and whatever the pane does not handle
+    }
+}
+
+bool CLocalView::IsCommandChecked(int id) const {
+    return Contains(kViewModeCommands, id) && id == viewMode_;
+}
+
+void CLocalView::RunCommand(int id) {
+    if (!IsCommandEnabled(id)) {
+        return;
+    }
+    if (Contains(kViewModeCommands, id)) {
+        SetViewMode(id);
+        return;
+    }
+    if (const SortCommand* sort = FindSortCommand(id)) {
+        SortBy(sort->column, true);
+        return;
+    }
+    switch (id) {
+    case local::kView:
+        ViewFile();
+        break;
+    case local::kRun:
+        RunFile();
+        break;
+    case local::kDelete:
+        DeleteSelected();
+        break;
+    case local::kRename:
+        StartLabelEdit(list_->FirstSelectedRow());
+        break;
+    case local::kNewDirectory:
+        StartLabelEdit(list_->Model().AppendNewDirectoryRow());
+        break;
+    case local::kUpLevel:
+        GoUp();
+        break;
+    case local::kRefresh:
+        Refresh();
+        break;
+    case local::kChangeDirectory:
+        ChooseDirectory();
+        break;
+    case local::kProperties:
+        ShowProperties();
+        break;
+    case local::kCopyAddress:
+        CopyAddress();
+        break;
+    case kBrowse:
+        Browse();
+        break;
+    case local::kPaste:
+        PasteFiles();
+        break;
+    case cmd::kSelectAll:
+        list_->selectAll();
+        break;
+    default:
+        break;
+    }
+}
+
+void CLocalView::OpenSelectedItem() {
+    const int row = list_->FirstSelectedRow();
+    if (row < 0 || list_->Model().IsNewDirectoryRow(row)) {
+        return;
+    }
+    if (list_->Model().IsDirectory(row)) {
+        SetDirectory(list_->Model().Path(row));
+        return;
+    }
+    RunCommand(FileOpenCommand(settings_.GetInt(u"Miscellaneous", u"DbClickType", 0)));
+}
+
+void CLocalView::GoUp() {
+    const QString from = directory_;
+    const QString parent = ParentLocalDirectory(from);
+    if (parent.isEmpty()) {
+        ShowTopLevel();
+        // The volume we came from, when it is one.
+        for (int row = 0; row < list_->Model().rowCount(); ++row) {
+            if (list_->Model().Path(row) == from) {
+                list_->SelectRow(row);
+                break;
+            }
+        }
+        return;
+    }
+    if (!ShowDirectory(parent, {from.sliced(from.lastIndexOf(u'/') + 1)})) {
+        ShowWarning(this, u"Cannot open the directory %1."_s.arg(Quoted(parent)));
+    }
+}
+
+void CLocalView::ChooseDirectory() {
+    QList<QByteArray> paths;
+    int current = -1;
+    for (int i = 1; i < pathCombo_->count(); ++i) { // the top-level entry is no path
+        const QString path = pathCombo_->itemData(i).toString();
+        if (path == directory_) {
+            current = int(paths.size());
+        }
+        paths.append(QFile::encodeName(path));
+    }
+    CSelectPathDialog dialog(paths, current, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        SetDirectory(QFile::decodeName(dialog.SelectedPath()));
+    }
+}
+
+void CLocalView::ViewFile() {
+    const int row = SelectedFileRow();
+    if (row < 0) {
+        return;
+    }
+    const QString path = list_->Model().Path(row);
+    const QString viewer = settings_.GetString(u"Miscellaneous", u"FileViewer");
+    if (viewer.isEmpty()) {
+        if (!shell_.openUrl(QUrl::fromLocalFile(path))) {
+            ShowWarning(this, u"Cannot open %1."_s.arg(Quoted(path)));
+        }
+    } else if (!shell_.startProgram(viewer, {path})) {
+        ShowWarning(this, u"Cannot start the viewer %1."_s.arg(Quoted(viewer)));
+    }
+}
+
+void CLocalView::RunFile() {
+    const int row = SelectedFileRow();
+    if (row < 0) {
+        return;
+    }
+    const QString path = list_->Model().Path(row);
+    if (shell_.openUrl(QUrl::fromLocalFile(path))) {
+        return;
+    }
+    bool chosen = false;
+    const QString program =
+        QInputDialog::getText(this, u"Open With"_s,
+                              u"No program is set to open %1.\nProgram to open it with:"_s.arg(
+                                  Quoted(list_->Model().Name(row))),
+                              QLineEdit::Normal, QString(), &chosen)
+            .trimmed();
+    if (chosen && !program.isEmpty() && !shell_.startProgram(program, {path})) {
+        ShowWarning(this, u"Cannot start %1."_s.arg(Quoted(program)));
+    }
+}
+
+void CLocalView::DeleteSelected() {
+    const QStringList paths = SelectedPaths();
+    if (paths.isEmpty()) {
+        return;
+    }
+    if (settings_.GetInt(u"UserPrompt", u"PromptOnDeleteLocalFiles", 1) != 0 &&
+        !AskYesNo(this, u"All selected files will move to recycle bin, you can restore it from recycle bin. "
+                        u"are you sure want to moit to recycle bin?"_s)) {
+        return;
+    }
+    QStringList failed;
+    for (const QString& path : paths) {
+        if (!QFile::moveToTrash(path)) {
+            failed.append(Quoted(QFileInfo(path).fileName()));
+        }
+    }
+    if (!failed.isEmpty()) {
+        ShowWarning(this, u"Cannot move to the recycle bin: %1."_s.arg(failed.join(u", "_s)));
+    }
+    Refresh();
+}
+
+void CLocalView::PasteFiles() {
+    const QStringList sources = LocalFilePaths(QApplication::clipboard()->mimeData());
+    QStringList problems;
+    QStringList pasted;
+    const QDir target(directory_);
+    for (const QString& source : sources) {
+        const QFileInfo info(source);
+        const QString name = info.fileName();
+        if (info.isDir()) {
+            problems.append(u"%1 is a folder: only files are pasted."_s.arg(Quoted(name)));
+        } else if (!info.exists()) {
+            problems.append(u"%1 is not there any more."_s.arg(Quoted(source)));
+        } else if (ExistsOrIsLink(target.filePath(name))) {
+            problems.append(u"%1 is already in this directory and was not overwritten."_s.arg(Quoted(name)));
+        } else if (!QFile::copy(source, target.filePath(name))) {
+            problems.append(u"Cannot copy %1."_s.arg(Quoted(name)));
+        } else {
+            pasted.append(name);
+        }
+    }
+    if (!problems.isEmpty()) {
+        ShowWarning(this, problems.join(u'\n'));
+    }
+    if (!ShowDirectory(directory_, pasted)) {
+        Refresh();
+    }
+}
+
+void CLocalView::ShowProperties() {
+    const std::vector<int> rows = SelectedEntryRows();
+    if (rows.empty()) {
+        return;
+    }
+    CLocalPropertiesDialog dialog(list_->Model().Path(rows.front()), this);
+    dialog.exec();
+}
+
+void CLocalView::Browse() {
+    if (!shell_.openUrl(QUrl::fromLocalFile(directory_))) {
+        ShowWarning(this, u"Cannot open %1 in the file manager."_s.arg(Quoted(directory_)));
+    }
+}
+
+void CLocalView::CopyAddress() {
+    const std::vector<int> rows = SelectedEntryRows();
+    if (rows.size() == 1) {
+        QApplication::clipboard()->setText(list_->Model().Path(rows.front()));
+    }
+}
+
+void CLocalView::SortBy(int column, bool ascending) {
+    sortColumn_ = column;
+    ascending_ = ascending;
+    list_->Model().SortRows(column, ascending);
+    list_->header()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    if (list_->currentIndex().isValid()) {
+        static_cast<QAbstractItemView*>(views_->currentWidget())->scrollTo(list_->currentIndex());
+    }
+}
+
+void CLocalView::OnHeaderClicked(int column) {
+    SortBy(column, column == sortColumn_ ? !ascending_ : true);
+}
+
+void CLocalView::SetViewMode(int id) {
+    const bool hadFocus = views_->currentWidget()->hasFocus();
+    viewMode_ = id;
+    if (id == local::kDetail) {
+        views_->setCurrentWidget(list_);
+    } else {
+        const bool large = id == local::kLargeIcons;
+        iconView_->setViewMode(large ? QListView::IconMode : QListView::ListMode);
+        iconView_->setFlow(id == local::kList ? QListView::TopToBottom : QListView::LeftToRight);
+        iconView_->setIconSize(large ? QSize(32, 32) : QSize(16, 16));
+        iconView_->setWordWrap(large);
+        iconView_->setTextElideMode(large ? Qt::ElideMiddle : Qt::ElideRight);
+        const int line = iconView_->fontMetrics().height();
+        iconView_->setGridSize(large ? QSize(112, 40 + 2 * line)
+                                     : QSize(id == local::kList ? 220 : 180, line + 6));
+        views_->setCurrentWidget(iconView_);
+    }
+    setFocusProxy(views_->currentWidget());
+    if (hadFocus) {
+        views_->currentWidget()->setFocus();
+    }
+}
+
+std::unique_ptr<QMenu> CLocalView::BuildContextMenu(bool itemMenu) {
+    const std::span<const MenuEntry> entries =
+        itemMenu ? std::span<const MenuEntry>(kItemMenu) : std::span<const MenuEntry>(kBackgroundMenu);
+    auto menu = std::make_unique<QMenu>();
+    std::vector<QMenu*> open = {menu.get()};
+    for (const MenuEntry& entry : entries) {
+        QMenu* into = open.back();
+        switch (entry.kind) {
+        case MenuEntry::Separator:
+            into->addSeparator();
+            break;
+        case MenuEntry::Submenu:
+            open.push_back(into->addMenu(QString::fromUtf16(entry.text)));
+            break;
+        case MenuEntry::EndSubmenu:
+            open.pop_back();
+            break;
+        case MenuEntry::Command: {
+            QAction* action = into->addAction(QString::fromUtf16(entry.text));
+            action->setData(entry.id);
+            action->setEnabled(IsCommandEnabled(entry.id));
+            if (Contains(kViewModeCommands, entry.id)) {
+                action->setCheckable(true);
+                action->setChecked(IsCommandChecked(entry.id));
+            }
+            const int id = entry.id;
+            connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+            break;
+        }
+        }
+    }
+    return menu;
+}
+
+void CLocalView::ShowContextMenu(QAbstractItemView& view, const QPoint& at) {
+    const std::unique_ptr<QMenu> menu = BuildContextMenu(!SelectedEntryRows().empty());
+    menu->exec(view.viewport()->mapToGlobal(at));
+}
+
+bool CLocalView::HandleListKey(int key) {
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        OpenSelectedItem();
+        return true;
+    case Qt::Key_F2:
+        RunCommand(local::kRename);
+        return true;
+    case Qt::Key_Delete:
+        RunCommand(local::kDelete);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CLocalView::eventFilter(QObject* watched, QEvent* event) {
+    const bool isView = watched == list_ || watched == iconView_;
+    const bool isViewport = watched == list_->viewport() || watched == iconView_->viewport();
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (isView && !editing_ && plain && HandleListKey(key->key())) {
+            return true;
+        }
+        break;
+    }
+    case QEvent::MouseButtonDblClick: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (isViewport && mouse->button() == Qt::LeftButton) {
+            auto* view = watched == list_->viewport() ? static_cast<QAbstractItemView*>(list_)
+                                                      : static_cast<QAbstractItemView*>(iconView_);
+            if (view->indexAt(mouse->position().toPoint()).isValid()) {
+                OpenSelectedItem();
+            }
+            return true;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- Label editing ----
+
+void CLocalView::StartLabelEdit(int row) {
+    if (directory_.isEmpty() || row < 0 || row >= list_->Model().rowCount()) {
+        return;
+    }
+    auto* view = static_cast<QAbstractItemView*>(views_->currentWidget());
+    const QModelIndex index = list_->Model().index(row, kLocalNameColumn);
+    nameBeforeEdit_ = list_->Model().Name(row);
+    editing_ = true;
+    view->setCurrentIndex(index);
+    view->scrollTo(index);
+    view->edit(index);
+}
+
+void CLocalView::OnLabelEditClosed(QWidget* editor, int hint) {
+    if (!editing_) {
+        return;
+    }
+    editing_ = false;
+    const auto* line = qobject_cast<QLineEdit*>(editor);
+    const QString text = line != nullptr ? line->text() : QString();
+    LocalListModel& model = list_->Model();
+    const bool newDirectory = model.IsNewDirectoryRow(model.rowCount() - 1);
+    if (newDirectory) {
+        model.RemoveNewDirectoryRow();
+    }
+    if (hint == QAbstractItemDelegate::RevertModelCache || text.isEmpty()) {
+        return; // Esc, or nothing typed: nothing changes
+    }
+    // Finished outside the delegate's signal: messages open event loops, and the list is re-read.
+    QMetaObject::invokeMethod(
+        this,
+        [this, newDirectory, oldName = nameBeforeEdit_, text] {
+            FinishLabelEdit(newDirectory, oldName, text);
+        },
+        Qt::QueuedConnection);
+}
+
+void CLocalView::FinishLabelEdit(bool newDirectory, const QString& oldName, const QString& newName) {
+    if (directory_.isEmpty() || (!newDirectory && newName == oldName)) {
+        return;
+    }
+    if (newName.contains(u'/')) {
+        ShowWarning(this, u"A name cannot hold \"/\": %1."_s.arg(Quoted(newName)));
+        Refresh();
+        return;
+    }
+    QDir directory(directory_);
+    QString select = newName;
+    if (newDirectory) {
+        if (!directory.mkdir(newName)) {
+            ShowStopMessage(this, u"Create directory failed!"_s);
+            select.clear();
+        }
+    } else if (IsDanglingLink(directory.filePath(newName)) || !directory.rename(oldName, newName)) {
+        // QDir::rename never replaces an existing entry, but lets a name change only its case on
+        // a file system that ignores case.
+        ShowWarning(this, u"Cannot rename %1 to %2."_s.arg(Quoted(oldName), Quoted(newName)));
+        select = oldName;
+    }
+    if (!ShowDirectory(directory_, select.isEmpty() ? QStringList() : QStringList{select})) {
+        Refresh();
+    }
+}
+
+} // namespace tessaly
