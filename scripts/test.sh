@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and tests everything Tessaly Client has, stopping at the first failure:
 #   1. build/       RelWithDebInfo, warnings as errors, benchmarks built; every ctest label
-#   2. build-asan/  Debug with AddressSanitizer + UndefinedBehaviorSanitizer; unit and integration tests
+#   2. build-asan/  Debug with AddressSanitizer + UndefinedBehaviorSanitizer; unit, integration and gui tests
 #   3. build-fuzz/  clang with libFuzzer; every fuzz target runs for $TESSALY_FUZZ_SECONDS (20) seconds
 # Needs no terminal and works as root (CI runs it through .ci/run). TESSALY_JOBS sets the build
 # parallelism (default: the number of cores).
@@ -96,7 +96,7 @@ cmake --build build-asan -j "$jobs"
 end_stage
 
 begin_stage "ctest build-asan"
-ctest --test-dir build-asan --output-on-failure --no-tests=error -j2 -L 'unit|integration' </dev/null
+ctest --test-dir build-asan --output-on-failure --no-tests=error -j2 -L 'unit|integration|gui' </dev/null
 end_stage
 
 # --- 4. fuzz build and runs -----------------------------------------------------------------
