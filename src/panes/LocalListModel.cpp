@@ -13,12 +13,7 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-struct ColumnInfo {
-    const char16_t* title;
-    Qt::Alignment alignment;
-};
-
-constexpr std::array<ColumnInfo, kLocalColumnCount> kColumns = {{
+constexpr std::array<SortedRows::Column, kLocalColumnCount> kColumns = {{
     {u"Name", Qt::AlignLeft},
     {u"Size", Qt::AlignRight},
     {u"Type", Qt::AlignLeft},
@@ -39,13 +34,12 @@ const LocalEntry& NewDirectoryEntry() {
 
 } // namespace
 
-LocalListModel::LocalListModel(QObject* parent) : QAbstractTableModel(parent) {}
+LocalListModel::LocalListModel(QObject* parent) : SortedRows(kColumns, parent) {}
 
 void LocalListModel::SetEntries(LocalListing listing, int column, bool ascending) {
     beginResetModel();
     listing_ = std::move(listing);
-    hasNewDirectory_ = false;
-    order_ = SortedSources(column, ascending);
+    ResetRows(column, ascending);
     endResetModel();
 }
 
@@ -53,29 +47,7 @@ void LocalListModel::Clear() {
     SetEntries({}, kLocalNameColumn, true);
 }
 
-void LocalListModel::SortRows(int column, bool ascending) {
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList before = persistentIndexList();
-    std::vector<int> sources;
-    sources.reserve(std::size_t(before.size()));
-    for (const QModelIndex& index : before) {
-        sources.push_back(order_[std::size_t(index.row())]);
-    }
-    order_ = SortedSources(column, ascending);
-    std::vector<int> rowOfSource(order_.size());
-    for (std::size_t row = 0; row < order_.size(); ++row) {
-        rowOfSource[std::size_t(order_[row])] = int(row);
-    }
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (qsizetype i = 0; i < before.size(); ++i) {
-        after.append(index(rowOfSource[std::size_t(sources[std::size_t(i)])], before[i].column()));
-    }
-    changePersistentIndexList(before, after);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-}
-
-std::vector<int> LocalListModel::SortedSources(int column, bool ascending) const {
+std::vector<int> LocalListModel::SortSources(int column, bool ascending) const {
     std::vector<const LocalEntry*> entries;
     entries.reserve(std::size_t(SourceCount()));
     for (const LocalEntry& entry : listing_.directories) {
@@ -84,36 +56,7 @@ std::vector<int> LocalListModel::SortedSources(int column, bool ascending) const
     for (const LocalEntry& entry : listing_.files) {
         entries.push_back(&entry);
     }
-    std::vector<int> order = SortLocalEntries(entries, column, ascending);
-    if (hasNewDirectory_) {
-        order.push_back(SourceCount());
-    }
-    return order;
-}
-
-int LocalListModel::AppendNewDirectoryRow() {
-    if (!hasNewDirectory_) {
-        const int row = int(order_.size());
-        beginInsertRows({}, row, row);
-        hasNewDirectory_ = true;
-        order_.push_back(SourceCount());
-        endInsertRows();
-    }
-    return int(order_.size()) - 1;
-}
-
-void LocalListModel::RemoveNewDirectoryRow() {
-    if (hasNewDirectory_) {
-        const int row = int(order_.size()) - 1;
-        beginRemoveRows({}, row, row);
-        hasNewDirectory_ = false;
-        order_.pop_back();
-        endRemoveRows();
-    }
-}
-
-bool LocalListModel::IsNewDirectoryRow(int row) const {
-    return row >= 0 && std::size_t(row) < order_.size() && IsNewDirectorySource(order_[std::size_t(row)]);
+    return SortLocalEntries(entries, column, ascending);
 }
 
 void LocalListModel::SetFileSystemRows(bool fileSystem) {
@@ -145,11 +88,11 @@ QString LocalListModel::SourceText(int source, int column) const {
 }
 
 bool LocalListModel::IsDirectory(int row) const {
-    return SourceEntry(order_[std::size_t(row)]).IsDirectory();
+    return SourceEntry(SourceOfRow(row)).IsDirectory();
 }
 
 const LocalEntry& LocalListModel::EntryAt(int row) const {
-    return SourceEntry(order_[std::size_t(row)]);
+    return SourceEntry(SourceOfRow(row));
 }
 
 QString LocalListModel::Name(int row) const {
@@ -161,32 +104,24 @@ QString LocalListModel::Path(int row) const {
 }
 
 int LocalListModel::RowOfName(const QString& name) const {
-    for (std::size_t row = 0; row < order_.size(); ++row) {
-        const int source = order_[row];
+    for (int row = 0; row < rowCount(); ++row) {
+        const int source = SourceOfRow(row);
         if (!IsNewDirectorySource(source) && SourceEntry(source).name == name) {
-            return int(row);
+            return row;
         }
     }
     return -1;
 }
 
 QString LocalListModel::ColumnText(int row, int column) const {
-    return SourceText(order_[std::size_t(row)], column);
-}
-
-int LocalListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(order_.size());
-}
-
-int LocalListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kLocalColumnCount;
+    return SourceText(SourceOfRow(row), column);
 }
 
 QVariant LocalListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= kLocalColumnCount) {
         return {};
     }
-    const int source = order_[std::size_t(index.row())];
+    const int source = SourceOfRow(index.row());
     const int column = index.column();
     const LocalEntry& entry = SourceEntry(source);
     switch (role) {
@@ -211,19 +146,6 @@ QVariant LocalListModel::data(const QModelIndex& index, int role) const {
     }
 }
 
-QVariant LocalListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= kLocalColumnCount) {
-        return {};
-    }
-    if (role == Qt::DisplayRole) {
-        return QString::fromUtf16(kColumns[std::size_t(section)].title);
-    }
-    if (role == Qt::TextAlignmentRole) {
-        return (kColumns[std::size_t(section)].alignment | Qt::AlignVCenter).toInt();
-    }
-    return {};
-}
-
 Qt::ItemFlags LocalListModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags result = QAbstractTableModel::flags(index);
     if (!index.isValid() || !fileSystemRows_) {
@@ -236,10 +158,6 @@ Qt::ItemFlags LocalListModel::flags(const QModelIndex& index) const {
         result |= Qt::ItemIsDragEnabled;
     }
     return result;
-}
-
-void LocalListModel::sort(int column, Qt::SortOrder order) {
-    SortRows(column, order == Qt::AscendingOrder);
 }
 
 QStringList LocalListModel::mimeTypes() const {

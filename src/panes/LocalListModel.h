@@ -1,8 +1,8 @@
 #pragma once
 
 #include "panes/LocalEntry.h"
+#include "panes/SortedRows.h"
 
-#include <QAbstractTableModel>
 #include <QString>
 #include <vector>
 
@@ -14,7 +14,7 @@ namespace tessaly {
 //
 // Besides the entries there may be one row for a directory being created: it has no entry, an
 // empty name and the folder's icon, and always comes last.
-class LocalListModel : public QAbstractTableModel {
+class LocalListModel : public SortedRows {
     Q_OBJECT
 public:
     // The entry's full path (empty for the new-directory row), in every column.
@@ -27,13 +27,6 @@ public:
     // Replaces the rows by the listing's entries sorted by column.
     void SetEntries(LocalListing listing, int column, bool ascending);
     void Clear();
-    // Sorts the rows by column; selections and the current row stay on the same entries.
-    void SortRows(int column, bool ascending);
-
-    // Adds the new-directory row at the end (once) and returns its row.
-    int AppendNewDirectoryRow();
-    void RemoveNewDirectoryRow();
-    bool IsNewDirectoryRow(int row) const;
 
     // File-system rows: names may be edited in place and rows dragged out as files. Off for the
     // top-level view.
@@ -50,12 +43,8 @@ public:
     // The text row shows in column.
     QString ColumnText(int row, int column) const;
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
-    void sort(int column, Qt::SortOrder order) override;
 
     // A drag of rows carries their paths as local file URLs (text/uri-list).
     QStringList mimeTypes() const override;
@@ -65,15 +54,12 @@ public:
 private:
     // Rows refer to entries by source number: directories first, then files, then the
     // new-directory row.
-    int SourceCount() const { return int(listing_.directories.size() + listing_.files.size()); }
-    bool IsNewDirectorySource(int source) const { return source == SourceCount(); }
+    int SourceCount() const override { return int(listing_.directories.size() + listing_.files.size()); }
     const LocalEntry& SourceEntry(int source) const;
     QString SourceText(int source, int column) const;
-    std::vector<int> SortedSources(int column, bool ascending) const;
+    std::vector<int> SortSources(int column, bool ascending) const override;
 
     LocalListing listing_;
-    std::vector<int> order_; // order_[row] is the source shown at row
-    bool hasNewDirectory_ = false;
     bool fileSystemRows_ = false;
 };
 

@@ -14,26 +14,18 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
-#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QInputDialog>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QMenu>
 #include <QMimeData>
-#include <QMouseEvent>
 #include <QProcess>
 #include <QScrollBar>
-#include <QStackedWidget>
 #include <QStyle>
 #include <QToolButton>
 #include <QUrl>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <array>
 #include <span>
@@ -52,20 +44,26 @@ constexpr int kBrowse = CLocalView::kBrowseCommand;
 // Uploads wait for transfers: the pane owns them but offers neither yet.
 constexpr std::array kLaterCommands = {kUpload, kManualUpload};
 
-constexpr std::array kViewModeCommands = {local::kLargeIcons, local::kSmallIcons, local::kList,
-                                          local::kDetail};
-
-// The sort commands and the column each sorts by.
-struct SortCommand {
-    int id;
-    int column;
+// The sort commands, the column each sorts by and its text in the "&Arrange Icons" menu.
+constexpr SortCommand kSortCommands[] = {
+    {local::kByName, kLocalNameColumn, u"By Name"},
+    {local::kByType, kLocalTypeColumn, u"By Type"},
+    {local::kBySize, kLocalSizeColumn, u"By Size"},
+    {local::kByDate, kLocalModifiedColumn, u"By Date"},
 };
-constexpr std::array<SortCommand, 4> kSortCommands = {{
-    {local::kByName, kLocalNameColumn},
-    {local::kByType, kLocalTypeColumn},
-    {local::kBySize, kLocalSizeColumn},
-    {local::kByDate, kLocalModifiedColumn},
-}};
+
+constexpr FileListCommands kCommands = {
+    .largeIcons = local::kLargeIcons,
+    .smallIcons = local::kSmallIcons,
+    .list = local::kList,
+    .detail = local::kDetail,
+    .sorts = kSortCommands,
+    .rename = local::kRename,
+    .remove = local::kDelete,
+    .view = local::kView,
+    .transfer = kUpload,
+    .run = local::kRun,
+};
 
 // The rest of the pane's commands.
 constexpr std::array kOwnCommands = {
@@ -75,34 +73,9 @@ constexpr std::array kOwnCommands = {
     cmd::kSelectAll,
 };
 
-template <std::size_t N> bool Contains(const std::array<int, N>& ids, int id) {
-    return std::find(ids.begin(), ids.end(), id) != ids.end();
-}
+using namespace pane_menu;
 
-const SortCommand* FindSortCommand(int id) {
-    const auto found = std::find_if(kSortCommands.begin(), kSortCommands.end(),
-                                    [id](const SortCommand& c) { return c.id == id; });
-    return found == kSortCommands.end() ? nullptr : &*found;
-}
-
-// One line of a context menu table.
-struct MenuEntry {
-    enum Kind { Command, Separator, Submenu, EndSubmenu };
-    Kind kind;
-    int id;
-    const char16_t* text;
-};
-
-constexpr MenuEntry Item(int id, const char16_t* text) {
-    return {MenuEntry::Command, id, text};
-}
-constexpr MenuEntry kSeparator = {MenuEntry::Separator, 0, nullptr};
-constexpr MenuEntry Sub(const char16_t* text) {
-    return {MenuEntry::Submenu, 0, text};
-}
-constexpr MenuEntry kEndSub = {MenuEntry::EndSubmenu, 0, nullptr};
-
-constexpr MenuEntry kItemMenu[] = {
+constexpr Entry kItemMenu[] = {
     Item(kUpload, u"&Upload"),
     Item(kManualUpload, u"Manual Upload"),
     Item(local::kView, u"&View"),
@@ -120,21 +93,11 @@ constexpr MenuEntry kItemMenu[] = {
     Item(local::kProperties, u"&Properties"),
 };
 
-constexpr MenuEntry kBackgroundMenu[] = {
+constexpr Entry kBackgroundMenu[] = {
     Item(kBrowse, u"&Browse"),
     kSeparator,
-    Sub(u"&View"),
-    Item(local::kLargeIcons, u"Lar&ge Icons"),
-    Item(local::kSmallIcons, u"S&mall Icons"),
-    Item(local::kList, u"&List"),
-    Item(local::kDetail, u"&Detail"),
-    kEndSub,
-    Sub(u"&Arrange Icons"),
-    Item(local::kByName, u"By Name"),
-    Item(local::kByType, u"By Type"),
-    Item(local::kBySize, u"By Size"),
-    Item(local::kByDate, u"By Date"),
-    kEndSub,
+    kViewModesSub,
+    kArrangeSub,
     kSeparator,
     Item(local::kRefresh, u"&Refresh"),
     kSeparator,
@@ -151,18 +114,6 @@ constexpr MenuEntry kBackgroundMenu[] = {
     Item(local::kNewDirectory, u"&Directory"),
     kEndSub,
 };
-
-// What a double-click on a file does, by the "DbClickType" setting.
-int FileOpenCommand(int dbClickType) {
-    switch (dbClickType) {
-    case 1:
-        return local::kView;
-    case 2:
-        return kUpload;
-    default:
-        return local::kRun;
-    }
-}
 
 // The chooser's entry and the label's text for the top-level view.
 QString TopLevelText() {
@@ -208,82 +159,20 @@ LocalShell LocalShell::Desktop() {
 }
 
 CLocalView::CLocalView(const SettingsStore& settings, QWidget* parent)
-    : QWidget(parent), settings_(settings), shell_(LocalShell::Desktop()), pathCombo_(new QComboBox(this)),
-      upButton_(new QToolButton(this)), views_(new QStackedWidget(this)), list_(new CLocalListCtrl(views_)),
-      iconView_(new QListView(views_)), pathLabel_(new QLabel(this)), viewMode_(local::kDetail) {
-    pathCombo_->setEditable(true);
-    pathCombo_->setInsertPolicy(QComboBox::NoInsert);
-    pathCombo_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    pathCombo_->setMinimumContentsLength(12);
-    pathCombo_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    pathCombo_->addItem(ThemeIcon("computer", QStyle::SP_ComputerIcon), TopLevelText(), QString());
-    connect(pathCombo_, &QComboBox::activated, this, &CLocalView::OnPathChosen);
-    connect(pathCombo_->lineEdit(), &QLineEdit::returnPressed, this, &CLocalView::OnPathTyped);
+    : CFileListView(std::make_unique<CLocalListCtrl>(), kCommands, kLocalNameColumn, parent),
+      settings_(settings), shell_(LocalShell::Desktop()), list_(static_cast<CLocalListCtrl*>(&DetailList())) {
+    QComboBox& chooser = PathCombo();
+    chooser.setEditable(true);
+    chooser.addItem(ThemeIcon("computer", QStyle::SP_ComputerIcon), TopLevelText(), QString());
+    connect(&chooser, &QComboBox::activated, this, &CLocalView::OnPathChosen);
+    connect(chooser.lineEdit(), &QLineEdit::returnPressed, this, &CLocalView::OnPathTyped);
+    connect(&UpButton(), &QToolButton::clicked, this, [this] { RunCommand(local::kUpLevel); });
 
-    upButton_->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
-    upButton_->setToolTip(u"Up Level Directory"_s);
-    upButton_->setAutoRaise(true);
-    connect(upButton_, &QToolButton::clicked, this, [this] { RunCommand(local::kUpLevel); });
-
-    iconView_->setModel(&list_->Model());
-    iconView_->setSelectionModel(list_->selectionModel());
-    iconView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    iconView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    iconView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    iconView_->setContextMenuPolicy(Qt::CustomContextMenu);
-    // Not uniform: the view would take every item's size from the last one and cut longer names short.
-    iconView_->setUniformItemSizes(false);
-    iconView_->setLayoutMode(QListView::Batched);
-    iconView_->setMovement(QListView::Static);
-    iconView_->setResizeMode(QListView::Adjust);
-    iconView_->setWrapping(true);
-    iconView_->setDragEnabled(true);
-    iconView_->setDragDropMode(QAbstractItemView::DragOnly);
-    iconView_->setDefaultDropAction(Qt::CopyAction);
-    iconView_->setAcceptDrops(false);
-    views_->addWidget(list_);
-    views_->addWidget(iconView_);
-    views_->setCurrentWidget(list_);
-
-    pathLabel_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    pathLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    pathLabel_->setTextFormat(Qt::PlainText);
-    pathLabel_->setContentsMargins(2, 0, 2, 0);
-
-    auto* pathBar = new QHBoxLayout;
-    pathBar->setSpacing(2);
-    pathBar->addWidget(pathCombo_, 1);
-    pathBar->addWidget(upButton_);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(2);
-    layout->addLayout(pathBar);
-    layout->addWidget(views_, 1);
-    layout->addWidget(pathLabel_);
-
-    connect(list_->header(), &QHeaderView::sectionClicked, this, &CLocalView::OnHeaderClicked);
-    for (QAbstractItemView* view :
-         {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(iconView_)}) {
-        view->installEventFilter(this);
-        view->viewport()->installEventFilter(this);
-        connect(view, &QWidget::customContextMenuRequested, this,
-                [this, view](const QPoint& at) { ShowContextMenu(*view, at); });
-        connect(view->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
-                [this](QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
-                    OnLabelEditClosed(editor, int(hint));
-                });
-    }
-    // Any part of the pane taking the focus (the list, the chooser, its text, the up button, an
-    // editor) makes it the active pane.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-        const auto inside = [this](const QWidget* widget) {
-            return widget != nullptr && (widget == this || isAncestorOf(widget));
-        };
-        if (inside(now) && !inside(old)) {
-            emit focusGained();
-        }
-    });
-    setFocusProxy(list_);
+    QListView& icons = IconView();
+    icons.setDragEnabled(true);
+    icons.setDragDropMode(QAbstractItemView::DragOnly);
+    icons.setDefaultDropAction(Qt::CopyAction);
+    icons.setAcceptDrops(false);
 
     if (!ShowDirectory(QDir::homePath(), {})) {
         ShowTopLevel();
@@ -330,8 +219,8 @@ void CLocalView::Show(const QString& directory, LocalListing listing, const QStr
     directory_ = directory;
     LocalListModel& model = list_->Model();
     model.SetFileSystemRows(!directory.isEmpty());
-    model.SetEntries(std::move(listing), sortColumn_, ascending_);
-    list_->header()->setSortIndicator(sortColumn_, ascending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
+    model.SetEntries(std::move(listing), SortColumn(), SortAscending());
+    ShowSortIndicator();
 
     QItemSelection selection;
     int current = -1;
@@ -345,7 +234,7 @@ void CLocalView::Show(const QString& directory, LocalListing listing, const QStr
     if (current >= 0) {
         list_->selectionModel()->setCurrentIndex(model.index(current, 0), QItemSelectionModel::NoUpdate);
         list_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-        static_cast<QAbstractItemView*>(views_->currentWidget())->scrollTo(model.index(current, 0));
+        CurrentView().scrollTo(model.index(current, 0));
     }
     UpdatePathBar();
 }
@@ -353,16 +242,16 @@ void CLocalView::Show(const QString& directory, LocalListing listing, const QStr
 void CLocalView::UpdatePathBar() {
     int index = 0;
     if (!directory_.isEmpty()) {
-        index = pathCombo_->findData(directory_);
+        index = PathCombo().findData(directory_);
         if (index < 0) {
-            pathCombo_->addItem(FolderTypeInfo().icon, directory_, directory_);
-            index = pathCombo_->count() - 1;
+            PathCombo().addItem(FolderTypeInfo().icon, directory_, directory_);
+            index = PathCombo().count() - 1;
         }
     }
-    pathCombo_->setCurrentIndex(index);
-    pathCombo_->setEditText(pathCombo_->itemText(index));
-    pathLabel_->setText(directory_.isEmpty() ? TopLevelText() : directory_);
-    upButton_->setEnabled(!directory_.isEmpty());
+    PathCombo().setCurrentIndex(index);
+    PathCombo().setEditText(PathCombo().itemText(index));
+    PathLabel().setText(directory_.isEmpty() ? TopLevelText() : directory_);
+    UpButton().setEnabled(!directory_.isEmpty());
 }
 
 void CLocalView::Refresh() {
@@ -418,7 +307,7 @@ void CLocalView::OnPathChosen(int index) {
     if (index < 0) {
         return;
     }
-    const QString path = pathCombo_->itemData(index).toString();
+    const QString path = PathCombo().itemData(index).toString();
     if (path.isEmpty()) {
         if (!directory_.isEmpty()) {
             ShowTopLevel();
@@ -429,9 +318,9 @@ void CLocalView::OnPathChosen(int index) {
 }
 
 void CLocalView::OnPathTyped() {
-    const QString text = pathCombo_->currentText();
-    const int shown = directory_.isEmpty() ? 0 : pathCombo_->findData(directory_);
-    if (text == pathCombo_->itemText(shown)) {
+    const QString text = PathCombo().currentText();
+    const int shown = directory_.isEmpty() ? 0 : PathCombo().findData(directory_);
+    if (text == PathCombo().itemText(shown)) {
         return; // what is shown already (the chooser may just have gone there)
     }
     if (text == TopLevelText()) {
@@ -464,12 +353,11 @@ int CLocalView::SelectedFileRow() const {
 }
 
 bool CLocalView::HandlesCommand(int id) const {
-    return Contains(kLaterCommands, id) || Contains(kViewModeCommands, id) ||
-           FindSortCommand(id) != nullptr || Contains(kOwnCommands, id);
+    return Contains(kLaterCommands, id) || IsViewOrSortCommand(id) || Contains(kOwnCommands, id);
 }
 
 bool CLocalView::IsCommandEnabled(int id) const {
-    if (Contains(kViewModeCommands, id) || FindSortCommand(id) != nullptr) {
+    if (IsViewOrSortCommand(id)) {
         return true;
     }
     const bool real = ShowsRealDirectory();
@@ -505,20 +393,8 @@ bool CLocalView::IsCommandEnabled(int id) const {
     }
 }
 
-bool CLocalView::IsCommandChecked(int id) const {
-    return Contains(kViewModeCommands, id) && id == viewMode_;
-}
-
 void CLocalView::RunCommand(int id) {
-    if (!IsCommandEnabled(id)) {
-        return;
-    }
-    if (Contains(kViewModeCommands, id)) {
-        SetViewMode(id);
-        return;
-    }
-    if (const SortCommand* sort = FindSortCommand(id)) {
-        SortBy(sort->column, true);
+    if (!IsCommandEnabled(id) || RunViewOrSortCommand(id)) {
         return;
     }
     switch (id) {
@@ -600,8 +476,8 @@ void CLocalView::GoUp() {
 void CLocalView::ChooseDirectory() {
     QList<QByteArray> paths;
     int current = -1;
-    for (int i = 1; i < pathCombo_->count(); ++i) { // the top-level entry is no path
-        const QString path = pathCombo_->itemData(i).toString();
+    for (int i = 1; i < PathCombo().count(); ++i) { // the top-level entry is no path
+        const QString path = PathCombo().itemData(i).toString();
         if (path == directory_) {
             current = int(paths.size());
         }
@@ -722,127 +598,19 @@ void CLocalView::CopyAddress() {
     }
 }
 
-void CLocalView::SortBy(int column, bool ascending) {
-    sortColumn_ = column;
-    ascending_ = ascending;
-    list_->Model().SortRows(column, ascending);
-    list_->header()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
-    if (list_->currentIndex().isValid()) {
-        static_cast<QAbstractItemView*>(views_->currentWidget())->scrollTo(list_->currentIndex());
-    }
+std::span<const pane_menu::Entry> CLocalView::MenuTable(bool itemMenu) const {
+    return itemMenu ? std::span<const pane_menu::Entry>(kItemMenu)
+                    : std::span<const pane_menu::Entry>(kBackgroundMenu);
 }
 
-void CLocalView::OnHeaderClicked(int column) {
-    SortBy(column, column == sortColumn_ ? !ascending_ : true);
+bool CLocalView::HasItemSelection() const {
+    return !SelectedEntryRows().empty();
 }
 
-void CLocalView::SetViewMode(int id) {
-    const bool hadFocus = views_->currentWidget()->hasFocus();
-    viewMode_ = id;
-    if (id == local::kDetail) {
-        views_->setCurrentWidget(list_);
-    } else {
-        const bool large = id == local::kLargeIcons;
-        iconView_->setViewMode(large ? QListView::IconMode : QListView::ListMode);
-        iconView_->setFlow(id == local::kList ? QListView::TopToBottom : QListView::LeftToRight);
-        iconView_->setIconSize(large ? QSize(32, 32) : QSize(16, 16));
-        iconView_->setWordWrap(large);
-        iconView_->setTextElideMode(large ? Qt::ElideMiddle : Qt::ElideRight);
-        const int line = iconView_->fontMetrics().height();
-        iconView_->setGridSize(large ? QSize(112, 40 + 2 * line)
-                                     : QSize(id == local::kList ? 220 : 180, line + 6));
-        views_->setCurrentWidget(iconView_);
-    }
-    setFocusProxy(views_->currentWidget());
-    if (hadFocus) {
-        views_->currentWidget()->setFocus();
-    }
-}
-
-std::unique_ptr<QMenu> CLocalView::BuildContextMenu(bool itemMenu) {
-    const std::span<const MenuEntry> entries =
-        itemMenu ? std::span<const MenuEntry>(kItemMenu) : std::span<const MenuEntry>(kBackgroundMenu);
-    auto menu = std::make_unique<QMenu>();
-    std::vector<QMenu*> open = {menu.get()};
-    for (const MenuEntry& entry : entries) {
-        QMenu* into = open.back();
-        switch (entry.kind) {
-        case MenuEntry::Separator:
-            into->addSeparator();
-            break;
-        case MenuEntry::Submenu:
-            open.push_back(into->addMenu(QString::fromUtf16(entry.text)));
-            break;
-        case MenuEntry::EndSubmenu:
-            open.pop_back();
-            break;
-        case MenuEntry::Command: {
-            QAction* action = into->addAction(QString::fromUtf16(entry.text));
-            action->setData(entry.id);
-            action->setEnabled(IsCommandEnabled(entry.id));
-            if (Contains(kViewModeCommands, entry.id)) {
-                action->setCheckable(true);
-                action->setChecked(IsCommandChecked(entry.id));
-            }
-            const int id = entry.id;
-            connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
-            break;
-        }
-        }
-    }
-    return menu;
-}
-
-void CLocalView::ShowContextMenu(QAbstractItemView& view, const QPoint& at) {
-    const std::unique_ptr<QMenu> menu = BuildContextMenu(!SelectedEntryRows().empty());
-    menu->exec(view.viewport()->mapToGlobal(at));
-}
-
-bool CLocalView::HandleListKey(int key) {
-    switch (key) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
+void CLocalView::OnDoubleClicked(const QModelIndex& index) {
+    if (index.isValid()) { // a double-click beside the items does nothing
         OpenSelectedItem();
-        return true;
-    case Qt::Key_F2:
-        RunCommand(local::kRename);
-        return true;
-    case Qt::Key_Delete:
-        RunCommand(local::kDelete);
-        return true;
-    default:
-        return false;
     }
-}
-
-bool CLocalView::eventFilter(QObject* watched, QEvent* event) {
-    const bool isView = watched == list_ || watched == iconView_;
-    const bool isViewport = watched == list_->viewport() || watched == iconView_->viewport();
-    switch (event->type()) {
-    case QEvent::KeyPress: {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-        if (isView && !editing_ && plain && HandleListKey(key->key())) {
-            return true;
-        }
-        break;
-    }
-    case QEvent::MouseButtonDblClick: {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (isViewport && mouse->button() == Qt::LeftButton) {
-            auto* view = watched == list_->viewport() ? static_cast<QAbstractItemView*>(list_)
-                                                      : static_cast<QAbstractItemView*>(iconView_);
-            if (view->indexAt(mouse->position().toPoint()).isValid()) {
-                OpenSelectedItem();
-            }
-            return true;
-        }
-        break;
-    }
-    default:
-        break;
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 // ---- Label editing ----
@@ -851,7 +619,7 @@ void CLocalView::StartLabelEdit(int row) {
     if (directory_.isEmpty() || row < 0 || row >= list_->Model().rowCount()) {
         return;
     }
-    auto* view = static_cast<QAbstractItemView*>(views_->currentWidget());
+    QAbstractItemView* view = &CurrentView();
     const QModelIndex index = list_->Model().index(row, kLocalNameColumn);
     nameBeforeEdit_ = list_->Model().Name(row);
     editing_ = true;

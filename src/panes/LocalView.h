@@ -1,22 +1,13 @@
 #pragma once
 
+#include "panes/FileListView.h"
 #include "panes/LocalEntry.h"
-#include "panes/PaneCommandTarget.h"
 #include "settings/SettingsStore.h"
 
 #include <QString>
 #include <QStringList>
-#include <QWidget>
 #include <functional>
-#include <memory>
 
-class QAbstractItemView;
-class QComboBox;
-class QLabel;
-class QListView;
-class QMenu;
-class QStackedWidget;
-class QToolButton;
 class QUrl;
 
 namespace tessaly {
@@ -37,7 +28,7 @@ struct LocalShell {
 // list of one local directory or of the top-level view (the home directory and the mounted
 // volumes), and a label repeating the directory. Everything it does is done on the local file
 // system and through the desktop; uploads go out through uploadRequested.
-class CLocalView : public QWidget, public PaneCommandTarget {
+class CLocalView : public CFileListView {
     Q_OBJECT
 public:
     // The pane's numbers for commands the main window has none of its own for.
@@ -66,38 +57,24 @@ public:
 
     bool HandlesCommand(int id) const override;
     bool IsCommandEnabled(int id) const override;
-    bool IsCommandChecked(int id) const override;
     void RunCommand(int id) override;
-
-    // The item menu (itemMenu: at least one row is selected) or the background menu, its entries
-    // enabled and checked as the commands are now; choosing an entry runs its command.
-    std::unique_ptr<QMenu> BuildContextMenu(bool itemMenu);
-
-    // The column the rows are sorted by and the direction.
-    int SortColumn() const { return sortColumn_; }
-    bool SortAscending() const { return ascending_; }
-    // The view mode's command number: Large icons, Small icons, List or Detail.
-    int ViewMode() const { return viewMode_; }
 
     // Replaces the desktop services (tests record instead of starting programs).
     void SetShell(LocalShell shell);
 
-    // The children, for the main window's layout and for tests.
+    // The detail list, for the main window and for tests.
     CLocalListCtrl& List() { return *list_; }
-    QComboBox& PathCombo() { return *pathCombo_; }
-    QToolButton& UpButton() { return *upButton_; }
-    QLabel& PathLabel() { return *pathLabel_; }
-    // The list used by the icon and list modes; it shares the detail list's model and selection.
-    QListView& IconView() { return *iconView_; }
 
 signals:
-    // The pane (its list or its directory chooser) gained the keyboard focus: it is the active pane.
-    void focusGained();
     // The user asked to upload these local files and directories.
     void uploadRequested(const QStringList& paths);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    std::span<const pane_menu::Entry> MenuTable(bool itemMenu) const override;
+    bool HasItemSelection() const override;
+    void OpenSelectedItem() override;
+    void OnDoubleClicked(const QModelIndex& index) override;
+    void OnLabelEditClosed(QWidget* editor, int hint) override;
 
 private:
     // Shows a listing already read; selects the entries named, the first one current.
@@ -110,7 +87,6 @@ private:
 
     std::vector<int> SelectedEntryRows() const;
     int SelectedFileRow() const;
-    void OpenSelectedItem();
     void GoUp();
     void ChooseDirectory();
     void ViewFile();
@@ -120,33 +96,18 @@ private:
     void ShowProperties();
     void Browse();
     void CopyAddress();
-    void SortBy(int column, bool ascending);
-    void OnHeaderClicked(int column);
-    void SetViewMode(int id);
-    void ShowContextMenu(QAbstractItemView& view, const QPoint& at);
-    bool HandleListKey(int key);
 
     void StartLabelEdit(int row);
-    void OnLabelEditClosed(QWidget* editor, int hint);
     void FinishLabelEdit(bool newDirectory, const QString& oldName, const QString& newName);
 
     SettingsStore settings_;
     LocalShell shell_;
 
-    QComboBox* pathCombo_;
-    QToolButton* upButton_;
-    QStackedWidget* views_;
     CLocalListCtrl* list_;
-    QListView* iconView_;
-    QLabel* pathLabel_;
 
     QString directory_; // empty: the top-level view
-    int sortColumn_ = kLocalNameColumn;
-    bool ascending_ = true;
-    int viewMode_;
 
     // Label editing of the name column: Rename on an entry, New Directory on the new-directory row.
-    bool editing_ = false;
     QString nameBeforeEdit_; // empty for the new-directory row
 };
 

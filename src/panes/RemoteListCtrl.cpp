@@ -1,8 +1,6 @@
 #include "panes/RemoteListCtrl.h"
 
 #include <QHeaderView>
-#include <QStyle>
-#include <algorithm>
 
 namespace tessaly {
 
@@ -14,67 +12,8 @@ constexpr const char16_t* kWidestTexts[kRemoteColumnCount] = {u"", u"9999999 KB"
 
 } // namespace
 
-CRemoteListCtrl::CRemoteListCtrl(QWidget* parent) : QTreeView(parent), model_(this) {
-    setModel(&model_);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
-    setSelectionMode(QAbstractItemView::ExtendedSelection);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setAllColumnsShowFocus(true);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setTextElideMode(Qt::ElideRight);
-    setContextMenuPolicy(Qt::CustomContextMenu);
-    setSortingEnabled(false);
-
-    QHeaderView* top = header();
-    top->setSectionsClickable(true);
-    top->setSortIndicatorShown(true);
-    top->setSortIndicator(kRemoteNameColumn, Qt::AscendingOrder);
-    top->setStretchLastSection(false);
-    top->setSectionsMovable(false);
-    top->setHighlightSections(false);
-    // The widths, widened where the font would cut the longest usual text short.
-    const int padding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 8;
-    for (int column = 0; column < kRemoteColumnCount; ++column) {
-        const int needed =
-            fontMetrics().horizontalAdvance(QString::fromUtf16(kWidestTexts[column])) + padding;
-        setColumnWidth(column, std::max(kColumnWidths[column], needed));
-    }
-}
-
-std::vector<int> CRemoteListCtrl::SelectedRows() const {
-    std::vector<int> rows;
-    for (const QItemSelectionRange& range : selectionModel()->selection()) {
-        for (int row = range.top(); row <= range.bottom(); ++row) {
-            rows.push_back(row);
-        }
-    }
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    return rows;
-}
-
-bool CRemoteListCtrl::HasSingleSelectedRow() const {
-    int selected = -1;
-    for (const QItemSelectionRange& range : selectionModel()->selection()) {
-        for (int row = range.top(); row <= range.bottom(); ++row) {
-            if (selected >= 0 && row != selected) {
-                return false;
-            }
-            selected = row;
-        }
-    }
-    return selected >= 0;
-}
-
-int CRemoteListCtrl::FirstSelectedRow() const {
-    const QModelIndex current = currentIndex();
-    if (current.isValid() && selectionModel()->isRowSelected(current.row(), {})) {
-        return current.row();
-    }
-    const std::vector<int> rows = SelectedRows();
-    return rows.empty() ? -1 : rows.front();
+CRemoteListCtrl::CRemoteListCtrl(QWidget* parent) : CLCCListCtrl(parent), model_(this) {
+    SetUpColumns(model_, kRemoteNameColumn, kColumnWidths, kWidestTexts);
 }
 
 void CRemoteListCtrl::SetBusyCursor(bool busy) {
@@ -83,10 +22,6 @@ void CRemoteListCtrl::SetBusyCursor(bool busy) {
     } else {
         header()->unsetCursor();
     }
-}
-
-QRect CRemoteListCtrl::RowRect(int row) const {
-    return visualRect(model_.index(row, kRemoteNameColumn));
 }
 
 } // namespace tessaly

@@ -8,12 +8,7 @@ namespace tessaly {
 
 namespace {
 
-struct ColumnInfo {
-    const char16_t* title;
-    Qt::Alignment alignment;
-};
-
-constexpr std::array<ColumnInfo, kRemoteColumnCount> kColumns = {{
+constexpr std::array<SortedRows::Column, kRemoteColumnCount> kColumns = {{
     {u"Name", Qt::AlignLeft},
     {u"Size", Qt::AlignRight},
     {u"Modified", Qt::AlignLeft},
@@ -27,15 +22,14 @@ QString FromBytes(QByteArrayView bytes) {
 
 } // namespace
 
-RemoteListModel::RemoteListModel(QObject* parent) : QAbstractTableModel(parent) {}
+RemoteListModel::RemoteListModel(QObject* parent) : SortedRows(kColumns, parent) {}
 
 void RemoteListModel::SetItems(const ListingItems& items, int column, bool ascending) {
     beginResetModel();
     directories_ = items.directories;
     files_ = items.files;
-    hasNewDirectory_ = false;
     types_.assign(std::size_t(SourceCount()), nullptr);
-    order_ = SortedSources(column, ascending);
+    ResetRows(column, ascending);
     endResetModel();
 }
 
@@ -43,35 +37,12 @@ void RemoteListModel::Clear() {
     beginResetModel();
     directories_.clear();
     files_.clear();
-    hasNewDirectory_ = false;
     types_.clear();
-    order_.clear();
+    ResetRows(kRemoteNameColumn, true);
     endResetModel();
 }
 
-void RemoteListModel::SortRows(int column, bool ascending) {
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList before = persistentIndexList();
-    std::vector<int> sources;
-    sources.reserve(std::size_t(before.size()));
-    for (const QModelIndex& index : before) {
-        sources.push_back(order_[std::size_t(index.row())]);
-    }
-    order_ = SortedSources(column, ascending);
-    std::vector<int> rowOfSource(order_.size());
-    for (std::size_t row = 0; row < order_.size(); ++row) {
-        rowOfSource[std::size_t(order_[row])] = int(row);
-    }
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (qsizetype i = 0; i < before.size(); ++i) {
-        after.append(index(rowOfSource[std::size_t(sources[std::size_t(i)])], before[i].column()));
-    }
-    changePersistentIndexList(before, after);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-}
-
-std::vector<int> RemoteListModel::SortedSources(int column, bool ascending) const {
+std::vector<int> RemoteListModel::SortSources(int column, bool ascending) const {
     const RemoteSortKind kind = SortKindOfColumn(column);
     std::vector<RemoteSortKey> keys;
     keys.reserve(std::size_t(SourceCount()));
@@ -86,36 +57,7 @@ std::vector<int> RemoteListModel::SortedSources(int column, bool ascending) cons
         }
         keys.push_back(MakeRemoteSortKey(column, directory, item.size(), item.modified(), name, text));
     }
-    std::vector<int> order = SortRemoteRows(keys, kind, ascending);
-    if (hasNewDirectory_) {
-        order.push_back(SourceCount());
-    }
-    return order;
-}
-
-int RemoteListModel::AppendNewDirectoryRow() {
-    if (!hasNewDirectory_) {
-        const int row = int(order_.size());
-        beginInsertRows({}, row, row);
-        hasNewDirectory_ = true;
-        order_.push_back(SourceCount());
-        endInsertRows();
-    }
-    return int(order_.size()) - 1;
-}
-
-void RemoteListModel::RemoveNewDirectoryRow() {
-    if (hasNewDirectory_) {
-        const int row = int(order_.size()) - 1;
-        beginRemoveRows({}, row, row);
-        hasNewDirectory_ = false;
-        order_.pop_back();
-        endRemoveRows();
-    }
-}
-
-bool RemoteListModel::IsNewDirectoryRow(int row) const {
-    return row >= 0 && std::size_t(row) < order_.size() && IsNewDirectorySource(order_[std::size_t(row)]);
+    return SortRemoteRows(keys, kind, ascending);
 }
 
 void RemoteListModel::SetNamesEditable(bool editable) {
@@ -177,38 +119,30 @@ QString RemoteListModel::SourceText(int source, int column) const {
 }
 
 bool RemoteListModel::IsDirectory(int row) const {
-    return SourceIsDirectory(order_[std::size_t(row)]);
+    return SourceIsDirectory(SourceOfRow(row));
 }
 
 QByteArray RemoteListModel::NameBytes(int row) const {
-    return SourceItem(order_[std::size_t(row)]).name().toByteArray();
+    return SourceItem(SourceOfRow(row)).name().toByteArray();
 }
 
 QString RemoteListModel::DisplayName(int row) const {
-    return SourceName(order_[std::size_t(row)]);
+    return SourceName(SourceOfRow(row));
 }
 
 const RemoteItem& RemoteListModel::ItemAt(int row) const {
-    return SourceItem(order_[std::size_t(row)]);
+    return SourceItem(SourceOfRow(row));
 }
 
 QString RemoteListModel::ColumnText(int row, int column) const {
-    return SourceText(order_[std::size_t(row)], column);
-}
-
-int RemoteListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(order_.size());
-}
-
-int RemoteListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kRemoteColumnCount;
+    return SourceText(SourceOfRow(row), column);
 }
 
 QVariant RemoteListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= kRemoteColumnCount) {
         return {};
     }
-    const int source = order_[std::size_t(index.row())];
+    const int source = SourceOfRow(index.row());
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
@@ -230,29 +164,12 @@ QVariant RemoteListModel::data(const QModelIndex& index, int role) const {
     }
 }
 
-QVariant RemoteListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= kRemoteColumnCount) {
-        return {};
-    }
-    if (role == Qt::DisplayRole) {
-        return QString::fromUtf16(kColumns[std::size_t(section)].title);
-    }
-    if (role == Qt::TextAlignmentRole) {
-        return (kColumns[std::size_t(section)].alignment | Qt::AlignVCenter).toInt();
-    }
-    return {};
-}
-
 Qt::ItemFlags RemoteListModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags result = QAbstractTableModel::flags(index);
     if (index.isValid() && index.column() == kRemoteNameColumn && namesEditable_) {
         result |= Qt::ItemIsEditable;
     }
     return result;
-}
-
-void RemoteListModel::sort(int column, Qt::SortOrder order) {
-    SortRows(column, order == Qt::AscendingOrder);
 }
 
 } // namespace tessaly

@@ -3,8 +3,8 @@
 #include "listing/ListingParser.h"
 #include "listing/RemoteItem.h"
 #include "panes/FileTypeInfo.h"
+#include "panes/SortedRows.h"
 
-#include <QAbstractTableModel>
 #include <QByteArray>
 #include <QString>
 #include <vector>
@@ -17,7 +17,7 @@ namespace tessaly {
 //
 // Besides the items there may be one row for a directory being created: it has no item, an empty
 // name and the folder's icon, and always comes last.
-class RemoteListModel : public QAbstractTableModel {
+class RemoteListModel : public SortedRows {
     Q_OBJECT
 public:
     // The name as the server sent it (QByteArray), in every column.
@@ -31,13 +31,6 @@ public:
     void SetItems(const ListingItems& items, int column, bool ascending);
     // No rows at all.
     void Clear();
-    // Sorts the rows by column; selections and the current row stay on the same items.
-    void SortRows(int column, bool ascending);
-
-    // Adds the new-directory row at the end (once) and returns its row.
-    int AppendNewDirectoryRow();
-    void RemoveNewDirectoryRow();
-    bool IsNewDirectoryRow(int row) const;
 
     // Whether the name column may be edited in place.
     void SetNamesEditable(bool editable);
@@ -51,29 +44,22 @@ public:
     // The text row shows in column.
     QString ColumnText(int row, int column) const;
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
-    void sort(int column, Qt::SortOrder order) override;
 
 private:
     // Rows refer to items by source number: directories first, then files, then the
     // new-directory row.
-    int SourceCount() const { return int(directories_.size() + files_.size()); }
-    bool IsNewDirectorySource(int source) const { return source == SourceCount(); }
+    int SourceCount() const override { return int(directories_.size() + files_.size()); }
     bool SourceIsDirectory(int source) const;
     const RemoteItem& SourceItem(int source) const;
     QString SourceName(int source) const;
     QString SourceText(int source, int column) const;
     const FileTypeInfo& SourceType(int source) const;
-    std::vector<int> SortedSources(int column, bool ascending) const;
+    std::vector<int> SortSources(int column, bool ascending) const override;
 
     QList<RemoteItem> directories_;
     QList<RemoteItem> files_;
-    std::vector<int> order_; // order_[row] is the source shown at row
-    bool hasNewDirectory_ = false;
     bool namesEditable_ = false;
     mutable std::vector<const FileTypeInfo*> types_; // by source, looked up when first shown
 };

@@ -9,19 +9,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QEvent>
-#include <QHBoxLayout>
-#include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QMenu>
-#include <QMouseEvent>
-#include <QStackedWidget>
-#include <QStyle>
 #include <QToolButton>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <array>
 #include <span>
@@ -39,54 +30,35 @@ constexpr std::array kLaterCommands = {
     remote::kRename,   remote::kNewDirectory,   remote::kPaste, remote::kProperties,
 };
 
-constexpr std::array kViewModeCommands = {remote::kLargeIcons, remote::kSmallIcons, remote::kList,
-                                          remote::kDetail};
-
-// The sort commands and the column each sorts by.
-struct SortCommand {
-    int id;
-    int column;
+// The sort commands, the column each sorts by and its text in the "&Arrange Icons" menu.
+constexpr SortCommand kSortCommands[] = {
+    {remote::kByName, kRemoteNameColumn, u"By Name"},
+    {remote::kByType, kRemoteTypeColumn, u"By Type"},
+    {remote::kBySize, kRemoteSizeColumn, u"By Size"},
+    {remote::kByDate, kRemoteModifiedColumn, u"By Date"},
+    {remote::kByPermission, kRemotePermissionColumn, u"By Permission"},
 };
-constexpr std::array<SortCommand, 5> kSortCommands = {{
-    {remote::kByName, kRemoteNameColumn},
-    {remote::kByType, kRemoteTypeColumn},
-    {remote::kBySize, kRemoteSizeColumn},
-    {remote::kByDate, kRemoteModifiedColumn},
-    {remote::kByPermission, kRemotePermissionColumn},
-}};
+
+constexpr FileListCommands kCommands = {
+    .largeIcons = remote::kLargeIcons,
+    .smallIcons = remote::kSmallIcons,
+    .list = remote::kList,
+    .detail = remote::kDetail,
+    .sorts = kSortCommands,
+    .rename = remote::kRename,
+    .remove = remote::kDelete,
+    .view = remote::kView,
+    .transfer = remote::kDownload,
+    .run = remote::kRun,
+};
 
 // The rest of the pane's commands.
 constexpr std::array kOwnCommands = {remote::kUpLevel,         remote::kRefresh, remote::kCopyAddress,
                                      remote::kChangeDirectory, cmd::kClearCache, cmd::kSelectAll};
 
-template <std::size_t N> bool Contains(const std::array<int, N>& ids, int id) {
-    return std::find(ids.begin(), ids.end(), id) != ids.end();
-}
+using namespace pane_menu;
 
-const SortCommand* FindSortCommand(int id) {
-    const auto found = std::find_if(kSortCommands.begin(), kSortCommands.end(),
-                                    [id](const SortCommand& c) { return c.id == id; });
-    return found == kSortCommands.end() ? nullptr : &*found;
-}
-
-// One line of a context menu table.
-struct MenuEntry {
-    enum Kind { Command, Separator, Submenu, EndSubmenu };
-    Kind kind;
-    int id;
-    const char16_t* text;
-};
-
-constexpr MenuEntry Item(int id, const char16_t* text) {
-    return {MenuEntry::Command, id, text};
-}
-constexpr MenuEntry kSeparator = {MenuEntry::Separator, 0, nullptr};
-constexpr MenuEntry Sub(const char16_t* text) {
-    return {MenuEntry::Submenu, 0, text};
-}
-constexpr MenuEntry kEndSub = {MenuEntry::EndSubmenu, 0, nullptr};
-
-constexpr MenuEntry kItemMenu[] = {
+constexpr Entry kItemMenu[] = {
     Item(remote::kDownload, u"&Download"),
     Item(remote::kManualDownload, u"Manual Download"),
     Item(remote::kView, u"&View"),
@@ -104,20 +76,9 @@ constexpr MenuEntry kItemMenu[] = {
     Item(remote::kProperties, u"&Properties"),
 };
 
-constexpr MenuEntry kBackgroundMenu[] = {
-    Sub(u"&View"),
-    Item(remote::kLargeIcons, u"Lar&ge Icons"),
-    Item(remote::kSmallIcons, u"S&mall Icons"),
-    Item(remote::kList, u"&List"),
-    Item(remote::kDetail, u"&Detail"),
-    kEndSub,
-    Sub(u"&Arrange Icons"),
-    Item(remote::kByName, u"By Name"),
-    Item(remote::kByType, u"By Type"),
-    Item(remote::kBySize, u"By Size"),
-    Item(remote::kByDate, u"By Date"),
-    Item(remote::kByPermission, u"By Permission"),
-    kEndSub,
+constexpr Entry kBackgroundMenu[] = {
+    kViewModesSub,
+    kArrangeSub,
     kSeparator,
     Item(remote::kRefresh, u"&Refresh"),
     kSeparator,
@@ -137,84 +98,13 @@ constexpr MenuEntry kBackgroundMenu[] = {
     kEndSub,
 };
 
-// What a double-click on a file does, by the "DbClickType" setting.
-int FileOpenCommand(int dbClickType) {
-    switch (dbClickType) {
-    case 1:
-        return remote::kView;
-    case 2:
-        return remote::kDownload;
-    default:
-        return remote::kRun;
-    }
-}
-
 } // namespace
 
 CRemoteView::CRemoteView(RemotePaneHost& host, const SettingsStore& settings, QWidget* parent)
-    : QWidget(parent), host_(host), settings_(settings), pathCombo_(new QComboBox(this)),
-      upButton_(new QToolButton(this)), views_(new QStackedWidget(this)), list_(new CRemoteListCtrl(views_)),
-      iconView_(new QListView(views_)), pathLabel_(new QLabel(this)), viewMode_(remote::kDetail) {
-    pathCombo_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    pathCombo_->setMinimumContentsLength(12);
-    pathCombo_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    pathCombo_->setInsertPolicy(QComboBox::NoInsert);
-    connect(pathCombo_, &QComboBox::activated, this, &CRemoteView::OnPathChosen);
-
-    upButton_->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
-    upButton_->setToolTip(QStringLiteral("Up Level Directory"));
-    upButton_->setAutoRaise(true);
-    connect(upButton_, &QToolButton::clicked, this, [this] { RunCommand(remote::kUpLevel); });
-
-    iconView_->setModel(&list_->Model());
-    iconView_->setSelectionModel(list_->selectionModel());
-    iconView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    iconView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    iconView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    iconView_->setContextMenuPolicy(Qt::CustomContextMenu);
-    // Each item is measured for itself, so long names are not cut to the size of another one; the
-    // batched layout keeps the window answering while a large listing is laid out.
-    iconView_->setUniformItemSizes(false);
-    iconView_->setLayoutMode(QListView::Batched);
-    iconView_->setMovement(QListView::Static);
-    iconView_->setResizeMode(QListView::Adjust);
-    iconView_->setWrapping(true);
-    views_->addWidget(list_);
-    views_->addWidget(iconView_);
-    views_->setCurrentWidget(list_);
-
-    pathLabel_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    pathLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    pathLabel_->setTextFormat(Qt::PlainText);
-    pathLabel_->setContentsMargins(2, 0, 2, 0);
-
-    auto* pathBar = new QHBoxLayout;
-    pathBar->setSpacing(2);
-    pathBar->addWidget(pathCombo_, 1);
-    pathBar->addWidget(upButton_);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(2);
-    layout->addLayout(pathBar);
-    layout->addWidget(views_, 1);
-    layout->addWidget(pathLabel_);
-
-    connect(list_->header(), &QHeaderView::sectionClicked, this, &CRemoteView::OnHeaderClicked);
-    for (QAbstractItemView* view :
-         {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(iconView_)}) {
-        view->installEventFilter(this);
-        view->viewport()->installEventFilter(this);
-        connect(view, &QWidget::customContextMenuRequested, this,
-                [this, view](const QPoint& at) { ShowContextMenu(view->viewport()->mapToGlobal(at)); });
-        connect(view->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
-                [this](QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
-                    OnLabelEditClosed(editor, int(hint));
-                });
-    }
-    pathCombo_->installEventFilter(this);
-    upButton_->installEventFilter(this);
-    setFocusProxy(list_);
-
+    : CFileListView(std::make_unique<CRemoteListCtrl>(), kCommands, kRemoteNameColumn, parent), host_(host),
+      settings_(settings), list_(static_cast<CRemoteListCtrl*>(&DetailList())) {
+    connect(&PathCombo(), &QComboBox::activated, this, &CRemoteView::OnPathChosen);
+    connect(&UpButton(), &QToolButton::clicked, this, [this] { RunCommand(remote::kUpLevel); });
     ClearPane();
 }
 
@@ -222,8 +112,8 @@ CRemoteView::~CRemoteView() = default;
 
 void CRemoteView::ClearPane() {
     path_.clear();
-    pathLabel_->clear();
-    pathCombo_->clear();
+    PathLabel().clear();
+    PathCombo().clear();
     SetPathBarEnabled(false);
     editing_ = false;
     list_->Model().Clear();
@@ -231,13 +121,13 @@ void CRemoteView::ClearPane() {
 
 void CRemoteView::SetPath(const QByteArray& path) {
     path_ = path;
-    int index = pathCombo_->findData(path);
+    int index = PathCombo().findData(path);
     if (index < 0) {
-        pathCombo_->addItem(QString::fromUtf8(path), path);
-        index = pathCombo_->count() - 1;
+        PathCombo().addItem(QString::fromUtf8(path), path);
+        index = PathCombo().count() - 1;
     }
-    pathCombo_->setCurrentIndex(index);
-    pathLabel_->setText(QString::fromUtf8(path));
+    PathCombo().setCurrentIndex(index);
+    PathLabel().setText(QString::fromUtf8(path));
     SetPathBarEnabled(true);
     SetBusy(false);
 }
@@ -247,7 +137,7 @@ void CRemoteView::SetPaneEnabled(bool enabled) {
     list_->Model().SetNamesEditable(enabled);
     SetBusy(!enabled);
     list_->setAcceptDrops(enabled);
-    iconView_->setAcceptDrops(enabled);
+    IconView().setAcceptDrops(enabled);
 }
 
 void CRemoteView::SetBusy(bool busy) {
@@ -257,8 +147,8 @@ void CRemoteView::SetBusy(bool busy) {
 
 void CRemoteView::ShowItems(const ListingItems& items) {
     editing_ = false;
-    list_->Model().SetItems(items, sortColumn_, ascending_);
-    list_->header()->setSortIndicator(sortColumn_, ascending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
+    list_->Model().SetItems(items, SortColumn(), SortAscending());
+    ShowSortIndicator();
 }
 
 QByteArray CRemoteView::Path() const {
@@ -270,7 +160,7 @@ bool CRemoteView::IsBusy() const {
 }
 
 bool CRemoteView::IsPaneEnabled() const {
-    return pathCombo_->isEnabledTo(this);
+    return PathCombo().isEnabledTo(this);
 }
 
 CRemoteListCtrl& CRemoteView::List() {
@@ -282,22 +172,21 @@ bool CRemoteView::MayAct() const {
 }
 
 void CRemoteView::SetPathBarEnabled(bool enabled) {
-    pathCombo_->setEnabled(enabled);
-    upButton_->setEnabled(enabled && path_.size() > 1);
+    PathCombo().setEnabled(enabled);
+    UpButton().setEnabled(enabled && path_.size() > 1);
 }
 
 bool CRemoteView::HandlesCommand(int id) const {
-    return Contains(kLaterCommands, id) || Contains(kViewModeCommands, id) ||
-           FindSortCommand(id) != nullptr || Contains(kOwnCommands, id);
+    return Contains(kLaterCommands, id) || IsViewOrSortCommand(id) || Contains(kOwnCommands, id);
 }
 
 bool CRemoteView::IsCommandEnabled(int id) const {
-    if (Contains(kViewModeCommands, id) || FindSortCommand(id) != nullptr) {
+    if (IsViewOrSortCommand(id)) {
         return true;
     }
     switch (id) {
     case remote::kUpLevel:
-        return upButton_->isEnabledTo(this);
+        return UpButton().isEnabledTo(this);
     case remote::kRefresh:
     case remote::kChangeDirectory:
     case cmd::kClearCache:
@@ -311,20 +200,8 @@ bool CRemoteView::IsCommandEnabled(int id) const {
     }
 }
 
-bool CRemoteView::IsCommandChecked(int id) const {
-    return Contains(kViewModeCommands, id) && id == viewMode_;
-}
-
 void CRemoteView::RunCommand(int id) {
-    if (!IsCommandEnabled(id)) {
-        return;
-    }
-    if (Contains(kViewModeCommands, id)) {
-        SetViewMode(id);
-        return;
-    }
-    if (const SortCommand* sort = FindSortCommand(id)) {
-        SortBy(sort->column, true);
+    if (!IsCommandEnabled(id) || RunViewOrSortCommand(id)) {
         return;
     }
     switch (id) {
@@ -375,7 +252,7 @@ void CRemoteView::GoToPath(const QByteArray& path) {
 }
 
 void CRemoteView::OnPathChosen(int index) {
-    const QByteArray path = pathCombo_->itemData(index).toByteArray();
+    const QByteArray path = PathCombo().itemData(index).toByteArray();
     if (index >= 0 && path != path_) {
         GoToPath(path);
     }
@@ -383,11 +260,11 @@ void CRemoteView::OnPathChosen(int index) {
 
 void CRemoteView::ChooseDirectory() {
     QList<QByteArray> paths;
-    paths.reserve(pathCombo_->count());
-    for (int i = 0; i < pathCombo_->count(); ++i) {
-        paths.append(pathCombo_->itemData(i).toByteArray());
+    paths.reserve(PathCombo().count());
+    for (int i = 0; i < PathCombo().count(); ++i) {
+        paths.append(PathCombo().itemData(i).toByteArray());
     }
-    CSelectPathDialog dialog(paths, pathCombo_->currentIndex(), this);
+    CSelectPathDialog dialog(paths, PathCombo().currentIndex(), this);
     if (dialog.exec() == QDialog::Accepted) {
         GoToPath(dialog.SelectedPath());
     }
@@ -406,133 +283,24 @@ void CRemoteView::CopyAddress() {
     QApplication::clipboard()->setText(QString::fromUtf8(address));
 }
 
-void CRemoteView::SortBy(int column, bool ascending) {
-    sortColumn_ = column;
-    ascending_ = ascending;
-    list_->Model().SortRows(column, ascending);
-    list_->header()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
-    if (list_->currentIndex().isValid()) {
-        list_->scrollTo(list_->currentIndex());
-    }
+std::span<const pane_menu::Entry> CRemoteView::MenuTable(bool itemMenu) const {
+    return itemMenu ? std::span<const pane_menu::Entry>(kItemMenu)
+                    : std::span<const pane_menu::Entry>(kBackgroundMenu);
 }
 
-void CRemoteView::OnHeaderClicked(int column) {
-    SortBy(column, column == sortColumn_ ? !ascending_ : true);
+bool CRemoteView::HasItemSelection() const {
+    return list_->selectionModel()->hasSelection();
 }
 
-void CRemoteView::SetViewMode(int id) {
-    const bool hadFocus = views_->currentWidget()->hasFocus();
-    viewMode_ = id;
-    if (id == remote::kDetail) {
-        views_->setCurrentWidget(list_);
-    } else {
-        const bool large = id == remote::kLargeIcons;
-        iconView_->setViewMode(large ? QListView::IconMode : QListView::ListMode);
-        iconView_->setFlow(id == remote::kList ? QListView::TopToBottom : QListView::LeftToRight);
-        iconView_->setIconSize(large ? QSize(32, 32) : QSize(16, 16));
-        iconView_->setWordWrap(large);
-        iconView_->setTextElideMode(large ? Qt::ElideMiddle : Qt::ElideRight);
-        const int line = iconView_->fontMetrics().height();
-        iconView_->setGridSize(large ? QSize(112, 40 + 2 * line)
-                                     : QSize(id == remote::kList ? 220 : 180, line + 6));
-        views_->setCurrentWidget(iconView_);
-    }
-    setFocusProxy(views_->currentWidget());
-    if (hadFocus) {
-        views_->currentWidget()->setFocus();
-    }
-}
-
-std::unique_ptr<QMenu> CRemoteView::BuildContextMenu(bool itemMenu) {
-    const std::span<const MenuEntry> entries =
-        itemMenu ? std::span<const MenuEntry>(kItemMenu) : std::span<const MenuEntry>(kBackgroundMenu);
-    auto menu = std::make_unique<QMenu>();
-    std::vector<QMenu*> open = {menu.get()};
-    for (const MenuEntry& entry : entries) {
-        QMenu* into = open.back();
-        switch (entry.kind) {
-        case MenuEntry::Separator:
-            into->addSeparator();
-            break;
-        case MenuEntry::Submenu:
-            open.push_back(into->addMenu(QString::fromUtf16(entry.text)));
-            break;
-        case MenuEntry::EndSubmenu:
-            open.pop_back();
-            break;
-        case MenuEntry::Command: {
-            QAction* action = into->addAction(QString::fromUtf16(entry.text));
-            action->setData(entry.id);
-            action->setEnabled(IsCommandEnabled(entry.id));
-            if (Contains(kViewModeCommands, entry.id)) {
-                action->setCheckable(true);
-                action->setChecked(IsCommandChecked(entry.id));
-            }
-            const int id = entry.id;
-            connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
-            break;
-        }
-        }
-    }
-    return menu;
-}
-
-void CRemoteView::ShowContextMenu(const QPoint& globalPosition) {
-    const std::unique_ptr<QMenu> menu = BuildContextMenu(list_->selectionModel()->hasSelection());
-    menu->exec(globalPosition);
-}
-
-bool CRemoteView::HandleListKey(int key) {
-    switch (key) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        OpenSelectedItem();
-        return true;
-    case Qt::Key_F2:
-        RunCommand(remote::kRename);
-        return true;
-    case Qt::Key_Delete:
-        RunCommand(remote::kDelete);
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool CRemoteView::eventFilter(QObject* watched, QEvent* event) {
-    const bool isView = watched == list_ || watched == iconView_;
-    const bool isViewport = watched == list_->viewport() || watched == iconView_->viewport();
-    switch (event->type()) {
-    case QEvent::FocusIn:
-        if (isView || watched == pathCombo_ || watched == upButton_) {
-            emit focusGained();
-        }
-        break;
-    case QEvent::KeyPress: {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-        if (isView && !editing_ && plain && HandleListKey(key->key())) {
-            return true;
-        }
-        break;
-    }
-    case QEvent::MouseButtonDblClick:
-        if (isViewport && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-            OpenSelectedItem();
-            return true;
-        }
-        break;
-    default:
-        break;
-    }
-    return QWidget::eventFilter(watched, event);
+void CRemoteView::OnDoubleClicked(const QModelIndex&) {
+    OpenSelectedItem(); // on an item or not
 }
 
 void CRemoteView::StartLabelEdit(int row) {
     if (!IsPaneEnabled() || row < 0 || row >= list_->Model().rowCount()) {
         return;
     }
-    auto* view = static_cast<QAbstractItemView*>(views_->currentWidget());
+    QAbstractItemView* view = &CurrentView();
     const QModelIndex index = list_->Model().index(row, kRemoteNameColumn);
     nameBeforeEdit_ = list_->Model().NameBytes(row);
     editing_ = true;

@@ -1,6 +1,7 @@
 #include "panes/LocalView.h"
 
 #include "GuiSupport.h"
+#include "MenuLines.h"
 #include "panes/LocalListCtrl.h"
 #include "ui/CommandIds.h"
 #include "ui/LocalPropertiesDialog.h"
@@ -33,6 +34,8 @@
 
 namespace tessaly {
 namespace {
+
+using test::MenuLines;
 
 namespace local = cmd::local;
 using namespace Qt::StringLiterals;
@@ -498,28 +501,6 @@ TEST_F(LocalViewTest, ViewRunAndBrowseGoThroughTheDesktop) {
     opened.clear();
     view_.RunCommand(CLocalView::kBrowseCommand);
     EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(root_)});
-}
-
-// The entries of a menu as "text" lines, "-" for separators, submenus indented; "(off)" marks a
-// disabled entry and "[x]" a checked one.
-void ListMenu(const QMenu& menu, const QString& indent, QStringList& lines) {
-    for (const QAction* action : menu.actions()) {
-        if (action->isSeparator()) {
-            lines.append(indent + u'-');
-            continue;
-        }
-        lines.append(indent + action->text() + (action->isEnabled() ? u""_s : u" (off)"_s) +
-                     (action->isChecked() ? u" [x]"_s : u""_s));
-        if (action->menu() != nullptr) {
-            ListMenu(*action->menu(), indent + u"  "_s, lines);
-        }
-    }
-}
-
-QStringList MenuLines(const QMenu& menu) {
-    QStringList lines;
-    ListMenu(menu, {}, lines);
-    return lines;
 }
 
 TEST_F(LocalViewTest, ContextMenusListTheirEntriesAsEnabledNow) {

@@ -1,6 +1,7 @@
 #include "panes/RemoteView.h"
 
 #include "GuiSupport.h"
+#include "MenuLines.h"
 #include "listing/ListingParser.h"
 #include "panes/RemoteListCtrl.h"
 #include "ui/CommandIds.h"
@@ -25,6 +26,8 @@
 
 namespace tessaly {
 namespace {
+
+using test::MenuLines;
 
 namespace remote = cmd::remote;
 using namespace Qt::StringLiterals;
@@ -370,28 +373,6 @@ TEST_F(RemoteViewTest, SelectPathDialogOffersTheVisitedPaths) {
     view_.RunCommand(remote::kChangeDirectory);
     EXPECT_EQ(host_.changes,
               (std::vector<RecordingHost::Change>{{odd, false}, {u"/srv/ftp/ü"_s.toUtf8(), false}}));
-}
-
-// The entries of a menu as "text" lines, "-" for separators, submenus indented; "(off)" marks a
-// disabled entry and "[x]" a checked one.
-void ListMenu(const QMenu& menu, const QString& indent, QStringList& lines) {
-    for (const QAction* action : menu.actions()) {
-        if (action->isSeparator()) {
-            lines.append(indent + u'-');
-            continue;
-        }
-        lines.append(indent + action->text() + (action->isEnabled() ? u""_s : u" (off)"_s) +
-                     (action->isChecked() ? u" [x]"_s : u""_s));
-        if (action->menu() != nullptr) {
-            ListMenu(*action->menu(), indent + u"  "_s, lines);
-        }
-    }
-}
-
-QStringList MenuLines(const QMenu& menu) {
-    QStringList lines;
-    ListMenu(menu, {}, lines);
-    return lines;
 }
 
 TEST_F(RemoteViewTest, ContextMenusListTheirEntriesAsEnabledNow) {
