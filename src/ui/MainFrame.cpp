@@ -138,11 +138,11 @@ void CMainFrame::CreatePanes() {
     bottom_->setObjectName(u"BottomSplitter"_s);
     bottom_->setChildrenCollapsible(false);
 
-    // The transfer task list takes its place here; until it exists the place stays empty.
     local_ = new CLocalView(settings_, top_);
     local_->setObjectName(u"LocalPane"_s);
     remote_ = new CRemoteView(*this, settings_, top_);
     remote_->setObjectName(u"RemotePane"_s);
+    // The transfer task list takes its place here; until it exists the place stays empty.
     taskPane_ = EmptyPane(bottom_, u"TaskPane"_s);
     output_ = new COutputView(settings_, bottom_);
     output_->setObjectName(u"LogPane"_s);
