@@ -115,7 +115,10 @@ CMainFrame::CMainFrame(SettingsStore settings, QWidget* parent)
     remote_->SetPaneEnabled(false);
     remote_->SetBusy(false);
 
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
+    // Each pane tells when it gains the focus; the last one to do so is the active pane.
+    connect(local_, &CLocalView::focusGained, this, [this] { activePane_ = ActivePane::Local; });
+    connect(remote_, &CRemoteView::focusGained, this, [this] { activePane_ = ActivePane::Remote; });
+    connect(output_, &COutputView::focusGained, this, [this] { activePane_ = ActivePane::Log; });
     updateTimer_.setInterval(kUpdateIntervalMs);
     connect(&updateTimer_, &QTimer::timeout, this, &CMainFrame::UpdateCommandStates);
     updateTimer_.start();
@@ -393,19 +396,6 @@ void CMainFrame::UpdateCommandStates() {
         if (action->isCheckable()) {
             action->setChecked(IsCommandChecked(it.key()));
         }
-    }
-}
-
-void CMainFrame::OnFocusChanged(QWidget* now) {
-    if (now == nullptr || now->window() != this) {
-        return;
-    }
-    if (output_->isAncestorOf(now) || now == output_) {
-        activePane_ = ActivePane::Log;
-    } else if (remote_->isAncestorOf(now) || now == remote_) {
-        activePane_ = ActivePane::Remote;
-    } else if (local_->isAncestorOf(now) || now == local_) {
-        activePane_ = ActivePane::Local;
     }
 }
 

@@ -105,7 +105,6 @@ private:
     void CreateStatusBar();
     void ApplyIdealSizes();
     void ApplyPaneVisibility();
-    void OnFocusChanged(QWidget* now);
     // The pane a routed command goes to, and the number it has there.
     PaneCommandTarget* RouteTarget(int id, int* paneId) const;
 

@@ -15,8 +15,8 @@ QString SaveScreenshot(QWidget& widget, const QString& name);
 // that has not opened within timeoutMs is left alone and the handler is dropped.
 void HandleNextModal(std::function<void(QWidget*)> handle, int timeoutMs = 5000);
 
-// The texts of every top-level modal dialog handled so far by HandleNextModal, for tests that only
-// need to know which question was asked.
+// What a modal dialog says: a message box's text, or the texts of a dialog's labels one per line;
+// for tests that only need to know which question was asked.
 QString ModalText(QWidget* modal);
 
 } // namespace tessaly::test
