@@ -27,52 +27,77 @@ int FinalLineCode(const QByteArray& line) {
     return code > 100 ? code : 0;
 }
 
-ReplyScan ReplyReader::Scan() const {
-    ReplyScan scan;
-    QList<QByteArray> pending; // lines of the reply being collected
-    int multiLineCode = 0;     // the code of an open multi-line reply
+void ReplyReader::Append(const char* data, qsizetype length) {
+    buffer_.append(data, length);
+    ScanNewBytes();
+}
+
+void ReplyReader::ScanNewBytes() {
     const qsizetype size = buffer_.size();
-    qsizetype start = 0;
-    while (start < size) {
-        qsizetype end = start;
-        while (end < size && !IsLineEnd(buffer_[end])) {
+    const char* bytes = buffer_.constData();
+    while (searched_ < size) {
+        qsizetype end = searched_;
+        while (end < size && !IsLineEnd(bytes[end])) {
             ++end;
         }
         if (end == size) {
-            break; // the line end has not arrived
+            searched_ = size; // the line end has not arrived
+            return;
         }
         qsizetype next = end;
-        while (next < size && IsLineEnd(buffer_[next])) {
+        while (next < size && IsLineEnd(bytes[next])) {
             ++next;
         }
-        if (end > start) {
-            QByteArray line = buffer_.mid(start, end - start);
-            const int code = FinalLineCode(line);
-            bool ends = false;
-            if (multiLineCode != 0) {
-                ends = code == multiLineCode;
-            } else if (code != 0) {
-                ends = true;
-            } else {
-                multiLineCode = CodeBefore(line, '-');
-            }
-            pending.append(std::move(line));
-            if (ends) {
-                scan.lines.append(pending);
-                pending.clear();
-                ++scan.finalCount;
-                scan.lastCode = code;
-                scan.consumed = next;
-                multiLineCode = 0;
-            }
+        if (end > lineStart_) {
+            TakeLine(lineStart_, end, next);
         }
-        start = next;
+        lineStart_ = next;
+        searched_ = next;
     }
-    return scan;
 }
 
-bool ReplyReader::IsOverlong() const {
-    return buffer_.size() > kMaxPendingBytes && Scan().finalCount == 0;
+void ReplyReader::TakeLine(qsizetype start, qsizetype end, qsizetype next) {
+    QByteArray line = buffer_.mid(start, end - start);
+    const int code = FinalLineCode(line);
+    bool ends = false;
+    if (multiLineCode_ != 0) {
+        ends = code == multiLineCode_;
+    } else if (code != 0) {
+        ends = true;
+    } else {
+        multiLineCode_ = CodeBefore(line, '-');
+    }
+    pending_.append(std::move(line));
+    if (ends) {
+        scan_.lines.append(pending_);
+        pending_.clear();
+        ++scan_.finalCount;
+        scan_.lastCode = code;
+        scan_.consumed = next;
+        multiLineCode_ = 0;
+    }
+}
+
+void ReplyReader::Consume(qsizetype count) {
+    count = qMin(count, buffer_.size());
+    if (count <= 0) {
+        return;
+    }
+    buffer_.remove(0, count);
+    if (count == scan_.consumed) {
+        // The complete replies are taken; the reply being received stays as it was.
+        scan_ = {};
+        lineStart_ -= count;
+        searched_ -= count;
+        return;
+    }
+    // Any other cut: what is left is looked at afresh.
+    scan_ = {};
+    pending_.clear();
+    multiLineCode_ = 0;
+    lineStart_ = 0;
+    searched_ = 0;
+    ScanNewBytes();
 }
 
 } // namespace tessaly

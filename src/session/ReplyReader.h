@@ -22,24 +22,36 @@ struct ReplyScan {
 // the same code, so lines in its body that look like final lines belong to it. Text lines before a
 // reply's first coded line belong to that reply. Bytes after the last complete reply stay in the
 // buffer for the next scan.
+//
+// The bytes are examined as they arrive, each once, so a reply received in many small pieces costs
+// time in proportion to its size.
 class ReplyReader {
 public:
-    // A reply that grows past this without ending is from a broken or hostile server.
+    // Bytes after the last complete reply that grow past this are from a broken or hostile server.
     static constexpr qsizetype kMaxPendingBytes = qsizetype(1) << 20;
 
-    void Append(const char* data, qsizetype length) { buffer_.append(data, length); }
-    ReplyScan Scan() const;
+    void Append(const char* data, qsizetype length);
+    // The complete replies at the front of the buffer.
+    ReplyScan Scan() const { return scan_; }
     // Drops the first count bytes (the complete replies of a scan).
-    void Consume(qsizetype count) { buffer_.remove(0, qMin(count, buffer_.size())); }
-    void Clear() { buffer_.clear(); }
+    void Consume(qsizetype count);
+    void Clear() { Consume(buffer_.size()); }
 
     const QByteArray& Buffer() const { return buffer_; }
     bool IsEmpty() const { return buffer_.isEmpty(); }
-    // True when more than kMaxPendingBytes wait without forming a complete reply.
-    bool IsOverlong() const;
+    // True when more than kMaxPendingBytes follow the last complete reply.
+    bool IsOverlong() const { return buffer_.size() - scan_.consumed > kMaxPendingBytes; }
 
 private:
+    void ScanNewBytes();
+    void TakeLine(qsizetype start, qsizetype end, qsizetype next);
+
     QByteArray buffer_;
+    ReplyScan scan_;            // the complete replies found so far
+    QList<QByteArray> pending_; // the lines of the reply being collected
+    int multiLineCode_ = 0;     // the code of an open multi-line reply
+    qsizetype lineStart_ = 0;   // where the line being received starts
+    qsizetype searched_ = 0;    // bytes before this have been looked at
 };
 
 // The reply code of a line that can end a reply (three digits above 100 and a space), or 0.

@@ -252,6 +252,15 @@ TEST(ReplyReader, IsOverlongPastOneMebibyteWithoutAFinalLine) {
     reader.Append("\r\n211 End\r\n", 11);
     EXPECT_FALSE(reader.IsOverlong());
     EXPECT_EQ(reader.Scan().finalCount, 1);
+
+    // What counts is what follows the last complete reply: a complete reply before an endless line
+    // does not hide it.
+    const QByteArray endless(ReplyReader::kMaxPendingBytes, 'x');
+    reader.Append(endless.constData(), endless.size());
+    EXPECT_FALSE(reader.IsOverlong());
+    reader.Append("x", 1);
+    EXPECT_TRUE(reader.IsOverlong());
+    EXPECT_EQ(reader.Scan().finalCount, 1);
 }
 
 } // namespace
