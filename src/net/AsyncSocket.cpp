@@ -417,6 +417,15 @@ bool AsyncSocket::LocalAddress(sockaddr_in& address) const {
     return true;
 }
 
+bool AsyncSocket::PeerAddress(sockaddr_in& address) const {
+    socklen_t length = sizeof address;
+    if (::getpeername(handle_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        SetLastError(errno);
+        return false;
+    }
+    return true;
+}
+
 bool AsyncSocket::BytesAvailable(qint64& count) const {
     int pending = 0;
     if (::ioctl(handle_, FIONREAD, &pending) != 0) {

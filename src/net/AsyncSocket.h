@@ -62,6 +62,8 @@ public:
     bool AttachHandle(int handle, unsigned eventMask);
     bool BindLocal(quint16 localPort, const char* localAddress);
     bool LocalAddress(sockaddr_in& address) const;
+    // The address of the connected peer (for a tunnel: the proxy server).
+    bool PeerAddress(sockaddr_in& address) const;
     bool BytesAvailable(qint64& count) const;
     bool Shutdown(int how);
 

@@ -28,7 +28,7 @@ ListeningSocket::~ListeningSocket() {
     Close();
 }
 
-bool ListeningSocket::Open() {
+bool ListeningSocket::Open(quint32 addressNetworkOrder) {
     handle_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (handle_ < 0) {
         lastError_ = errno;
@@ -36,7 +36,7 @@ bool ListeningSocket::Open() {
     }
     sockaddr_in local{};
     local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    local.sin_addr.s_addr = addressNetworkOrder;
     if (::bind(handle_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
         lastError_ = errno;
         Close();
@@ -55,13 +55,32 @@ bool ListeningSocket::Listen() {
     return true;
 }
 
-int ListeningSocket::Accept() {
+ListeningSocket::Accepted ListeningSocket::Accept() {
+    Accepted accepted;
     if (handle_ < 0) {
-        return -1;
+        return accepted;
     }
-    const int accepted = ::accept4(handle_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (accepted < 0) {
-        lastError_ = errno;
+    socklen_t length = sizeof accepted.peer;
+    accepted.handle = ::accept4(handle_, reinterpret_cast<sockaddr*>(&accepted.peer), &length,
+                                SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (accepted.handle >= 0) {
+        return accepted;
+    }
+    lastError_ = errno;
+    switch (lastError_) {
+    case EAGAIN:
+    case ECONNABORTED:
+    case EINTR:
+    case EPROTO:
+        break; // nothing waits any more, or the peer gave up: the next connection is taken as usual
+    default:
+        // The waiting connection stays in the queue and the socket stays readable: watching it
+        // further would wake the loop without end.
+        failed_ = true;
+        if (notifier_) {
+            notifier_->read.setEnabled(false);
+        }
+        break;
     }
     return accepted;
 }
@@ -76,7 +95,10 @@ quint16 ListeningSocket::PortNetworkOrder() const {
 }
 
 void ListeningSocket::Close() {
-    notifier_.reset();
+    // Switched off rather than destroyed: Close may run inside the notifier's own announcement.
+    if (notifier_) {
+        notifier_->read.setEnabled(false);
+    }
     if (handle_ >= 0) {
         ::close(handle_);
         handle_ = -1;

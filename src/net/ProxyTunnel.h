@@ -61,6 +61,8 @@ public:
     const QByteArray& ProxyPassword() const { return proxyPassword_; }
     // True from the start of a tunnel's negotiation until it stands; also after it failed.
     bool IsNegotiating() const { return negotiating_; }
+    // Where the tunnel leads (handed to the proxy); meaningful once a tunnel was negotiated.
+    const ProxyTarget& Target() const { return target_; }
 
     int ConnectToAddress(const sockaddr_in& address) override;
     int ConnectToHost(const QByteArray& hostName, quint16 port) override;

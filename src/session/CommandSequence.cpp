@@ -1,8 +1,21 @@
 #include "session/CommandSequence.h"
 
+#include "session/TextFormat.h"
 #include "settings/SettingsStore.h"
 
 namespace tessaly {
+
+bool OpensDataTransfer(const QByteArray& commandText) {
+    static constexpr const char* kVerbs[] = {"LIST", "NLST", "MLSD", "RETR", "STOR", "STOU", "APPE"};
+    const qsizetype blank = commandText.indexOf(' ');
+    const QByteArray verb = blank < 0 ? commandText : commandText.left(blank);
+    for (const char* known : kVerbs) {
+        if (EqualsNoCase(verb, known)) {
+            return true;
+        }
+    }
+    return false;
+}
 
 FtpCommand& CommandSequence::Append(QByteArray text) {
     queue_.push_back(std::make_unique<FtpCommand>(std::move(text)));
@@ -25,8 +38,14 @@ std::unique_ptr<FtpCommand> CommandSequence::TakeHead() {
 
 QByteArray CommandSequence::LogText(const FtpCommand& command, const SettingsStore& settings,
                                     bool anonymous) {
-    const bool hide = settings.GetInt(u"General", u"HiddePassWord", 1) != 0 && !anonymous;
-    if (hide && (command.text.startsWith("PASS") || command.text.startsWith("SITE PSWD"))) {
+    if (settings.GetInt(u"General", u"HiddePassWord", 1) == 0) {
+        return command.text;
+    }
+    if (command.sendsStoredPassword) {
+        const qsizetype blank = command.text.indexOf(' ');
+        return (blank < 0 ? command.text : command.text.left(blank)) + " ********";
+    }
+    if (!anonymous && (command.text.startsWith("PASS") || command.text.startsWith("SITE PSWD"))) {
         return QByteArrayLiteral("PASS ********");
     }
     return command.text;

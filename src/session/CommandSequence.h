@@ -38,8 +38,10 @@ public:
     }
     void Clear() { queue_.clear(); }
 
-    // The text the log shows for a command: the command itself, except that a password is masked as
-    // "PASS ********" when "HiddePassWord" is on and the session is not anonymous.
+    // The text the log shows for a command: the command itself, except that with "HiddePassWord" on
+    // the user's password is masked as "PASS ********" when the session is not anonymous, and a
+    // password from the settings (the FTP proxy's) is masked as the command's verb and "********"
+    // whoever logs on.
     static QByteArray LogText(const FtpCommand& command, const SettingsStore& settings, bool anonymous);
 
     // A refused PASV or PORT is answered by the other mode once per sequence; a second refusal of

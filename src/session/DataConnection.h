@@ -13,6 +13,10 @@ class DataConnection : public ProxyTunnel {
 public:
     explicit DataConnection(SessionEngine& engine) : engine_(engine) {}
 
+    // Opened for a command the user typed: what it carries is dropped, and the reply that ends the
+    // command ends the connection too.
+    bool raw = false;
+
 protected:
     void OnHostResolved(int error) override;
     void OnConnected(int error) override;

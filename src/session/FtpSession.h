@@ -68,9 +68,10 @@ struct FtpSession {
     QByteArray viewFile;
     int viewAction = -1;
     bool savePassword = false;
-    bool connected = false;      // the control connection is established
-    bool forceSend = false;      // lets the abort go out while a reply is awaited
-    bool refreshPending = false; // the listing must be fetched again after this reply
+    bool connected = false;                // the control connection is established
+    bool forceSend = false;                // lets the abort go out while a reply is awaited
+    bool refreshPending = false;           // the listing must be fetched again after this reply
+    bool toldPassiveThroughTunnel = false; // the log said once that a tunnel forces passive mode
     std::vector<FailureRecord> failedCommands;
     bool jobRunning = false;
     JobKind jobKind = JobKind::Download;

@@ -52,6 +52,10 @@ int LogonCommandAt(FtpProxyType type, int step) {
     return HoldsStep(step) ? LogonTableFor(type)[static_cast<std::size_t>(step)] : -1;
 }
 
+bool LogonCommandSendsProxyPassword(int code) {
+    return code == 2 || code == 4 || code == 11;
+}
+
 QByteArray LogonCommandText(int code, const LogonCredentials& c) {
     const QByteArray target =
         c.targetPort == 21 ? c.targetHost : c.targetHost + ':' + QByteArray::number(c.targetPort);

@@ -36,5 +36,8 @@ struct LogonCredentials {
     quint16 targetPort = 21;
 };
 QByteArray LogonCommandText(int commandCode, const LogonCredentials& credentials);
+// True for the command codes that send the FTP proxy's password from the settings (ACCT, the
+// firewall's PASS, the combined PASS): the log masks them whatever user logs on to the target.
+bool LogonCommandSendsProxyPassword(int commandCode);
 
 } // namespace tessaly

@@ -83,6 +83,12 @@ std::unique_ptr<ControlConnection> SessionEngine::MakeControlConnection() {
 }
 
 void SessionEngine::ConnectSession() {
+    // A new connection starts from its own welcome: nothing received on or queued for an earlier
+    // one carries over.
+    session_->reply.Clear();
+    session_->replyLines.clear();
+    currentCommand_.reset();
+    currentSequence_.reset();
     WriteLog(LogKind::Status, Format("Connecting to FTP server[%s(%s)]...", session_->host.constData(),
                                      ConnectTimeStamp(clock_()).constData()));
     if (control_) {
@@ -100,6 +106,7 @@ void SessionEngine::ConnectSession() {
     } else {
         control_ = MakeControlConnection();
     }
+    ++controlSerial_;
     if (!control_->IsOpen()) {
         // A socket that cannot be opened is a failed attempt.
         RetryOrGiveUp(kConnectRetry);
@@ -108,12 +115,12 @@ void SessionEngine::ConnectSession() {
     control_->viaProxy = false;
     control_->ConnectToHost(StripFtpScheme(session_->host), session_->port);
     if (ReadInt(u"General", u"UseTimeout", 0) != 0) {
-        connectTimer_.start(ReadInt(u"General", u"ConnectionTimeout", 20) * 1000);
+        connectTimer_.start(TimerPeriod(ReadInt(u"General", u"ConnectionTimeout", 20), 1000));
     }
 }
 
 void SessionEngine::OnControlResolved(int error) {
-    connectTimer_.stop();
+    // The connect time-out keeps running: it covers the lookup and the connect after it.
     if (!session_ || !control_) {
         return;
     }
@@ -131,6 +138,7 @@ void SessionEngine::OnControlResolved(int error) {
     if (control_->viaProxy && control_->LastProxyError() == 0) {
         return; // the proxy resolves the name; the tunnel goes on by itself
     }
+    connectTimer_.stop();
     RetryOrGiveUp(kLookupRetry);
 }
 
@@ -239,7 +247,7 @@ void SessionEngine::WaitThenRetry(const char* waitText) {
     }
     // The wait runs on the event loop: the window stays responsive, and closing the session
     // meanwhile cancels the attempt.
-    retryWaitTimer_.start(qMax(0, wait) * 1000);
+    retryWaitTimer_.start(TimerPeriod(wait, 1000));
 }
 
 void SessionEngine::OnConnectTimeout() {

@@ -29,7 +29,9 @@ void SessionEngine::ShowCachedListing(const FtpCommand& command) {
     FtpSession& session = *session_;
     const FolderCacheEntry* entry = session.cachedListing;
     session.cachedListing = nullptr;
-    if (command.replyCode != 250 || !entry) {
+    // CWD succeeds with 250; CDUP with 200 as RFC 959 gives it, or with 250 as most servers answer.
+    const bool changed = command.replyCode == 250 || (command.text == "CDUP" && command.replyCode == 200);
+    if (!changed || !entry) {
         return;
     }
     view_.ClearPane();

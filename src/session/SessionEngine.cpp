@@ -3,6 +3,8 @@
 #include "session/LogStyle.h"
 #include "session/TextFormat.h"
 
+#include <limits>
+
 namespace tessaly {
 
 namespace {
@@ -16,6 +18,14 @@ int KeepAliveSeconds(int configured) {
 
 } // namespace
 
+int TimerPeriod(qint64 count, qint64 unitMs) {
+    constexpr qint64 kLongest = std::numeric_limits<int>::max();
+    if (count <= 0 || unitMs <= 0) {
+        return 0;
+    }
+    return count > kLongest / unitMs ? int(kLongest) : int(count * unitMs);
+}
+
 SessionEngine::SessionEngine(EngineView& view, SettingsStore settings)
     : view_(view), settings_(std::move(settings)), clock_([] { return QDateTime::currentDateTime(); }) {
     for (QTimer* timer : {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_}) {
@@ -23,6 +33,11 @@ SessionEngine::SessionEngine(EngineView& view, SettingsStore settings)
     }
     QObject::connect(&connectTimer_, &QTimer::timeout, &context_, [this] { OnConnectTimeout(); });
     QObject::connect(&retryWaitTimer_, &QTimer::timeout, &context_, [this] {
+        if (inQuestion_) {
+            // A new connection now would overtake the answer being given for the old one.
+            retryAfterQuestion_ = true;
+            return;
+        }
         if (session_) {
             --session_->attemptsLeft;
             ConnectSession();
@@ -83,11 +98,11 @@ std::unique_ptr<FtpCommand> SessionEngine::SendNextCommand(CommandSequence& sequ
     WriteLog(LogKind::Command, CommandSequence::LogText(*command, settings_, session_->anonymous));
     MarkBusy();
     const QByteArray& text = command->text;
-    command->dataCommand = text.startsWith("LIST") || text.startsWith("STOR") || text.startsWith("RETR");
+    command->dataCommand = OpensDataTransfer(text);
     control_->SendLine(text);
     command->sent = true;
     if (ReadInt(u"General", u"UseTimeout", 0) != 0 && !command->dataCommand) {
-        replyTimer_.start(ReadInt(u"General", u"FtpCommandTimeout", 300) * 1000);
+        replyTimer_.start(TimerPeriod(ReadInt(u"General", u"FtpCommandTimeout", 300), 1000));
     }
     return command;
 }
@@ -112,20 +127,27 @@ bool SessionEngine::SendCommands(const QList<QByteArray>& lines) {
     }
     currentSequence_ = std::make_unique<CommandSequence>(SequenceKind::Plain);
     for (const QByteArray& line : lines) {
-        currentSequence_->Append(line);
+        currentSequence_->Append(line).raw = true;
     }
     SendNextOfCurrentSequence();
     return true;
 }
 
 void SessionEngine::FinishReply(qsizetype consumed, bool dataCommandRefused) {
+    const bool dataCommandEnded = currentCommand_ && currentCommand_->dataCommand;
+    const bool raw = currentCommand_ && currentCommand_->raw;
     currentCommand_.reset();
     if (!session_) {
         return;
     }
     session_->reply.Consume(consumed);
-    if (data_ && dataCommandRefused) {
-        // The server refused the transfer; whatever the data connection holds is not waited for.
+    if (dataCommandEnded) {
+        CloseListener(); // no connection is taken for a command that has ended
+    }
+    const bool sequenceDone = !currentSequence_ || currentSequence_->IsEmpty();
+    if (data_ && (dataCommandRefused || (data_->raw && raw && (dataCommandEnded || sequenceDone)))) {
+        // The server refused the transfer, or a command the user typed has had its reply: whatever
+        // the data connection holds is not waited for.
         RetireDataConnection();
     }
     const quint64 serial = sessionSerial_;
@@ -217,6 +239,7 @@ void SessionEngine::CloseSession() {
     for (QTimer* timer : {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_}) {
         timer->stop();
     }
+    retryAfterQuestion_ = false;
     view_.ClearPane();
     view_.SetPaneEnabled(false);
     view_.SetPaneBusy(false);
@@ -238,8 +261,7 @@ void SessionEngine::Retire(std::unique_ptr<AsyncSocket> socket) {
     }
     socket->CloseSocket();
     retired_.push_back(std::move(socket));
-    QMetaObject::invokeMethod(
-        &context_, [this] { retired_.clear(); }, Qt::QueuedConnection);
+    ClearRetiredLater();
 }
 
 void SessionEngine::RetireControlConnection() {
@@ -251,7 +273,21 @@ void SessionEngine::RetireDataConnection() {
 }
 
 void SessionEngine::CloseListener() {
-    listener_.reset();
+    if (listener_) {
+        listener_->Close(); // the port is closed now; the object may be announcing a connection
+        retiredListeners_.push_back(std::move(listener_));
+        ClearRetiredLater();
+    }
+}
+
+void SessionEngine::ClearRetiredLater() {
+    QMetaObject::invokeMethod(
+        &context_,
+        [this] {
+            retired_.clear();
+            retiredListeners_.clear();
+        },
+        Qt::QueuedConnection);
 }
 
 void SessionEngine::Disconnect() {
@@ -276,6 +312,7 @@ void SessionEngine::AbortCommand() {
     // A single operation: forget it without telling the server. Jobs are aborted with transfers.
     currentSequence_.reset();
     currentCommand_.reset();
+    CloseListener();
     RetireDataConnection();
     session_->refreshPending = false;
     session_->awaitingReply = false;
@@ -292,6 +329,12 @@ bool SessionEngine::Ask(const std::function<bool()>& question) {
         inQuestion_ = false;
         if (control_ && control_->IsOpen()) {
             control_->SelectEvents(kControlEvents);
+        }
+        if (retryAfterQuestion_) {
+            retryAfterQuestion_ = false;
+            if (session_) {
+                retryWaitTimer_.start(0); // through the loop, after the caller has seen the answer
+            }
         }
     }
     return answer;

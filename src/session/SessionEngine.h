@@ -18,6 +18,11 @@
 
 namespace tessaly {
 
+// A timer's period for a count of units (seconds: 1000, minutes: 60000) from the settings, in
+// milliseconds: below 0 counts as 0, and what the timer cannot hold is cut to the longest period it
+// can, instead of overflowing into a short or negative one.
+int TimerPeriod(qint64 count, qint64 unitMs);
+
 // The FTP session engine: at most one session at a time, driven by the events of its control
 // connection, its timers and the user's commands, all on the one event loop. Every remote operation
 // is a command sequence sent one command at a time, each after the complete reply to the one before.
@@ -120,6 +125,13 @@ private:
     void RetireDataConnection();
     void CloseListener();
     std::unique_ptr<DataConnection> MakeDataConnection();
+    // True while a SOCKS or HTTP tunnel carries the control connection.
+    bool ThroughTunnel() const;
+    // "PasvMode", or passive whatever it says through a tunnel (said in the log once a session).
+    bool UsePassiveMode();
+    // The server as the control connection reaches it: its address, or through a tunnel the target
+    // handed to the proxy. Empty when unknown.
+    QByteArray ServerHost() const;
 
     // Connecting.
     void ConnectSession();
@@ -157,6 +169,7 @@ private:
     }
     void RetireControlConnection();
     void Retire(std::unique_ptr<AsyncSocket> socket);
+    void ClearRetiredLater();
     bool Ask(const std::function<bool()>& question);
 
     EngineView& view_;
@@ -174,6 +187,11 @@ private:
 
     // Counts sessions, so code that asked a question can tell that its session ended meanwhile.
     quint64 sessionSerial_ = 0;
+    // Counts control connections, so code that asked a question can tell that its connection was
+    // replaced meanwhile.
+    quint64 controlSerial_ = 0;
+    // A connection retry came due while a question was open; it starts once the question is answered.
+    bool retryAfterQuestion_ = false;
     // While a question is open, control-connection input waits in the socket.
     bool inQuestion_ = false;
 
@@ -183,6 +201,8 @@ private:
     QTimer retryWaitTimer_; // the pause before the next connection attempt
     // Connections closed inside their own hooks are destroyed on the next turn of the loop.
     std::vector<std::unique_ptr<AsyncSocket>> retired_;
+    // The same for listeners closed inside their own announcement of a connection.
+    std::vector<std::unique_ptr<ListeningSocket>> retiredListeners_;
     QObject context_;
 };
 

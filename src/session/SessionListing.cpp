@@ -4,6 +4,8 @@
 #include "session/SessionEngine.h"
 #include "session/TextFormat.h"
 
+#include <cstring>
+#include <unistd.h>
 #include <vector>
 
 namespace tessaly {
@@ -13,6 +15,9 @@ namespace {
 constexpr unsigned kDownloadEvents = 49; // read, connect, close
 // A listing larger than this is no directory listing; reading stops there.
 constexpr qsizetype kMaxListingBytes = qsizetype(1) << 30;
+// One readable event reads at most this many chunks, so a server that keeps sending cannot keep the
+// loop from timers, the user and the control connection.
+constexpr int kMaxChunksPerEvent = 64;
 
 bool Failed(int code) {
     return code < 100 || code > 399;
@@ -21,8 +26,7 @@ bool Failed(int code) {
 } // namespace
 
 std::unique_ptr<CommandSequence> SessionEngine::MakeListingSequence(bool keepDirectory) {
-    auto sequence = std::make_unique<ListingSequence>(session_->resumeProbePending,
-                                                      ReadInt(u"Advance", u"PasvMode", 1) != 0);
+    auto sequence = std::make_unique<ListingSequence>(session_->resumeProbePending, UsePassiveMode());
     if (sequence->Probe()) {
         sequence->Append("SYST");
         sequence->Append("REST 100");
@@ -55,11 +59,33 @@ void SessionEngine::RefreshListing(bool keepDirectory) {
     SendNextOfCurrentSequence();
 }
 
+bool SessionEngine::ThroughTunnel() const {
+    return control_ && control_->ProxyType() != ProxyKind::None;
+}
+
+bool SessionEngine::UsePassiveMode() {
+    if (ReadInt(u"Advance", u"PasvMode", 1) != 0) {
+        return true;
+    }
+    if (ThroughTunnel() && session_ && !session_->toldPassiveThroughTunnel) {
+        // The server cannot connect back through a SOCKS or HTTP tunnel: the address PORT would
+        // announce is one only this machine's side of the proxy reaches.
+        session_->toldPassiveThroughTunnel = true;
+        WriteLog(LogKind::Status, "Active mode cannot work through the proxy, passive mode is used instead.");
+    }
+    return ThroughTunnel();
+}
+
 bool SessionEngine::OpenActiveListener(CommandSequence& sequence, bool atTail) {
     CloseListener();
-    auto listener = std::make_unique<ListeningSocket>();
+    // The listener takes connections only on the address the server is told, the control
+    // connection's own.
     sockaddr_in local{};
-    if (!listener->Open() || !control_ || !control_->LocalAddress(local)) {
+    if (!control_ || !control_->LocalAddress(local)) {
+        return false;
+    }
+    auto listener = std::make_unique<ListeningSocket>();
+    if (!listener->Open(local.sin_addr.s_addr)) {
         return false;
     }
     QByteArray port = FormatPortCommand(local.sin_addr.s_addr, listener->PortNetworkOrder());
@@ -80,14 +106,34 @@ void SessionEngine::OnListenerAccept() {
     if (!listener_ || !session_) {
         return;
     }
-    session_->listingBuffer.clear();
-    const int handle = listener_->Accept();
-    if (handle < 0) {
+    const ListeningSocket::Accepted accepted = listener_->Accept();
+    if (accepted.handle < 0) {
+        if (listener_->HasFailed()) {
+            // The server's connection is refused with the listener, and its reply ends the command.
+            WriteLog(LogKind::Error, Format("Cannot accept the data connection(%s), it is closed.",
+                                            std::strerror(listener_->LastError())));
+            CloseListener();
+        }
         return;
     }
+    // Only the server may connect: anyone else who reaches the port could inject a listing or a
+    // file's contents.
+    sockaddr_in server{};
+    if (!control_ || !control_->PeerAddress(server) ||
+        server.sin_addr.s_addr != accepted.peer.sin_addr.s_addr) {
+        ::close(accepted.handle);
+        WriteLog(LogKind::Error,
+                 Format("Refused a data connection from %s:%d, it does not come from the server.",
+                        DottedAddress(accepted.peer.sin_addr.s_addr).constData(),
+                        ntohs(accepted.peer.sin_port)));
+        return;
+    }
+    CloseListener(); // one connection a command
+    session_->listingBuffer.clear();
     RetireDataConnection();
     data_ = std::make_unique<DataConnection>(*this);
-    if (!data_->AttachHandle(handle, kDownloadEvents)) {
+    data_->raw = currentCommand_ && currentCommand_->raw;
+    if (!data_->AttachHandle(accepted.handle, kDownloadEvents)) {
         RetireDataConnection();
     }
 }
@@ -101,16 +147,39 @@ std::unique_ptr<DataConnection> SessionEngine::MakeDataConnection() {
     return connection;
 }
 
+QByteArray SessionEngine::ServerHost() const {
+    if (!control_) {
+        return {};
+    }
+    if (ThroughTunnel()) {
+        // What the tunnel of the control connection was asked to reach: an address, or a name the
+        // proxy resolves.
+        const ProxyTarget& target = control_->Target();
+        return target.address != 0 ? DottedAddress(target.address) : target.host;
+    }
+    sockaddr_in peer{};
+    return control_->PeerAddress(peer) ? DottedAddress(peer.sin_addr.s_addr) : QByteArray();
+}
+
 void SessionEngine::ConnectPassiveData(const FtpCommand& pasv) {
     const std::optional<PassiveAddress> address = ParsePassiveReply(pasv.replyText);
     RetireDataConnection();
-    if (!address) {
+    // The data connection goes to the server the control connection reaches, whatever address the
+    // reply names: a reply must not send us to another host or to a service of this machine, and
+    // servers behind NAT announce addresses nobody outside reaches.
+    const QByteArray host = ServerHost();
+    if (!address || host.isEmpty()) {
         return; // the server answers the LIST alone, with a 425
+    }
+    if (address->host != host) {
+        WriteLog(LogKind::Status, Format("The server named %s for the data connection, %s is used instead.",
+                                         address->host.constData(), host.constData()));
     }
     data_ = MakeDataConnection();
     if (data_) {
+        data_->raw = pasv.raw;
         data_->viaProxy = false;
-        data_->ConnectToHost(address->host, address->port);
+        data_->ConnectToHost(host, address->port);
     }
 }
 
@@ -165,7 +234,7 @@ void SessionEngine::FallBackToPasv(CommandSequence& sequence, FtpCommand& port) 
 
 void SessionEngine::FallBackToPort(CommandSequence& sequence, FtpCommand& pasv) {
     CloseListener();
-    if (sequence.fellBackToPort || !OpenActiveListener(sequence, false)) {
+    if (sequence.fellBackToPort || ThroughTunnel() || !OpenActiveListener(sequence, false)) {
         RecordFailedCommand(pasv);
         return;
     }
@@ -211,8 +280,15 @@ void SessionEngine::OnDataReadable(int /*error*/) {
         kilobytes = 4;
     }
     const qint64 chunk = kilobytes * 1024;
+    if (data_->raw) {
+        // The data of a command typed by the user is not a listing of ours: it is read and dropped.
+        std::vector<char> scratch(static_cast<std::size_t>(chunk));
+        for (int i = 0; i < kMaxChunksPerEvent && data_->Read(scratch.data(), chunk) > 0; ++i) {
+        }
+        return;
+    }
     QByteArray& listing = session_->listingBuffer;
-    for (;;) {
+    for (int i = 0; i < kMaxChunksPerEvent; ++i) {
         const qsizetype before = listing.size();
         if (before > kMaxListingBytes) {
             RetireDataConnection();
@@ -236,13 +312,14 @@ void SessionEngine::OnDataWritable(int /*error*/) {
 }
 
 void SessionEngine::OnDataClosed(int /*error*/) {
+    const bool raw = data_ && data_->raw;
     RetireDataConnection();
     if (!session_) {
         return;
     }
     FtpSession& session = *session_;
     QByteArray message;
-    if (!session.awaitingReply) {
+    if (!session.awaitingReply && !raw) {
         message = FinishListing();
     }
     if (!message.isEmpty()) {

@@ -8,7 +8,6 @@ namespace tessaly {
 
 bool SessionEngine::RunLogon(const ReplyScan& scan) {
     FtpSession& session = *session_;
-    FtpProxyLogon& logon = control_->logon;
     const int code = session.lastReplyCode;
     const QByteArray replyBytes = session.reply.Buffer().left(scan.consumed);
     if (!currentCommand_) {
@@ -36,6 +35,9 @@ bool SessionEngine::RunLogon(const ReplyScan& scan) {
         }
     }
 
+    // Taken only now: the login question above runs the event loop, and the connection it was
+    // asked for is then checked to be still the same one.
+    FtpProxyLogon& logon = control_->logon;
     int next = 0;
     if (logon.logonStep == -1) {
         if (logon.proxyType != FtpProxyType::None) {
@@ -65,7 +67,9 @@ bool SessionEngine::RunLogon(const ReplyScan& scan) {
     if (!currentSequence_) {
         currentSequence_ = std::make_unique<CommandSequence>(SequenceKind::Plain);
     }
-    currentSequence_->Append(LogonCommandText(LogonCommandAt(logon.proxyType, next), credentials));
+    const int commandCode = LogonCommandAt(logon.proxyType, next);
+    currentSequence_->Append(LogonCommandText(commandCode, credentials)).sendsStoredPassword =
+        LogonCommandSendsProxyPassword(commandCode);
     return true;
 }
 
@@ -84,9 +88,17 @@ bool SessionEngine::AskForNewLogin() {
     request.userName = session.userName;
     request.noSavedSite = true; // saved sites arrive with the site manager
     const quint64 serial = sessionSerial_;
+    const quint64 connection = controlSerial_;
     const bool accepted = Ask([&] { return view_.AskLogin(request); });
-    if (!session_ || serial != sessionSerial_ || !control_) {
+    if (!session_ || serial != sessionSerial_) {
         return false; // the session ended while the question was open
+    }
+    if (!control_ || connection != controlSerial_ || !control_->IsOpen()) {
+        // The server closed the connection meanwhile: the answer was for that connection. A new
+        // connection logs on from its own welcome.
+        WriteLog(LogKind::Status,
+                 "The connection closed while the login dialog was open, the answer is dropped.");
+        return false;
     }
     if (!accepted) {
         WriteLog(LogKind::Status, "Disconnect by client.");

@@ -13,6 +13,13 @@ namespace {
 constexpr unsigned kControlEvents = 63;
 // A command keeps at most this much of its reply text.
 constexpr qsizetype kMaxCommandReplyText = qsizetype(1) << 20;
+// Chunks read from the control connection in one readable event.
+constexpr int kMaxChunksPerEvent = 16;
+
+bool SendsData(const QByteArray& commandText) {
+    return StartsWithNoCase(commandText, "STOR") || StartsWithNoCase(commandText, "STOU") ||
+           StartsWithNoCase(commandText, "APPE");
+}
 
 bool EndsDataTransfer(int code) {
     return code == 226 || code == 250 || code == 425 || code == 426 || code == 450 || code == 451;
@@ -96,7 +103,9 @@ bool SessionEngine::ReadControlBytes() {
         }
         const qint64 chunk = kilobytes * 1024;
         std::vector<char> buffer(static_cast<std::size_t>(chunk) + 1);
-        for (;;) {
+        // A bounded amount an event: a server that keeps sending cannot keep the loop from the
+        // timers and the user, and the length guard below sees every slice.
+        for (int i = 0; i < kMaxChunksPerEvent; ++i) {
             const qint64 got = control_->Read(buffer.data(), chunk);
             if (got <= 0) {
                 break;
@@ -147,10 +156,15 @@ qsizetype SessionEngine::ApplyAwaitingRules(const ReplyScan& scan, QByteArray& s
         }
         if ((scan.lastCode == 125 || scan.lastCode == 150) && scan.finalCount == 1) {
             session.awaitingReply = true;
+            if (command->raw && data_ && data_->raw && SendsData(command->text)) {
+                // An upload the user typed has nothing of ours to send: it ends empty, so the
+                // server's final reply comes instead of a wait without end.
+                RetireDataConnection();
+            }
         } else if (EndsDataTransfer(scan.lastCode)) {
             session.awaitingReply = false;
             // With the data connection already closed, the transfer completes here.
-            if (scan.lastCode < 400 && !data_ && session.listingMode) {
+            if (scan.lastCode < 400 && !data_ && session.listingMode && !command->raw) {
                 statusText = FinishListing();
             }
         }
@@ -230,12 +244,13 @@ void SessionEngine::RunCommandAction(CommandAction action, FtpCommand& command, 
         ConnectPassiveData(command);
         break;
     case CommandAction::FallBackToPasv:
-        if (currentSequence_) {
-            FallBackToPasv(*currentSequence_, command);
-        }
-        break;
     case CommandAction::FallBackToPort:
-        if (currentSequence_) {
+        if (command.raw || !currentSequence_) {
+            // A mode the user asked for is not swapped for the other one behind their back.
+            RecordFailedCommand(command);
+        } else if (action == CommandAction::FallBackToPasv) {
+            FallBackToPasv(*currentSequence_, command);
+        } else {
             FallBackToPort(*currentSequence_, command);
         }
         break;

@@ -23,11 +23,13 @@ void ScriptFirstListing(ScriptedPeer& control, ScriptedPeer& data, const QByteAr
     control.pause(50).send("226 Directory send OK.\r\n");
 }
 
-void ScriptRefusedListing(ScriptedPeer& control) {
+void ScriptRefusedListing(ScriptedPeer& control, bool throughTunnel) {
     ScriptProbeAndPwd(control, "/");
     control.expectLine("PASV").send("500 no passive\r\n");
-    control.expectLinePrefix("PORT ").send("500 no active\r\n");
-    control.expectLine("PASV").send("500 no passive\r\n");
+    if (!throughTunnel) {
+        control.expectLinePrefix("PORT ").send("500 no active\r\n");
+        control.expectLine("PASV").send("500 no passive\r\n");
+    }
     control.expectLine("LIST").send("425 Use PORT or PASV first.\r\n");
 }
 

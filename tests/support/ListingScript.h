@@ -12,7 +12,8 @@ void ScriptFirstListing(ScriptedPeer& control, ScriptedPeer& data, const QByteAr
                         const QByteArray& directory = "/");
 
 // The same listing where the server refuses PASV and PORT (twice each way round) and answers LIST
-// with 425: the listing ends without a data connection.
-void ScriptRefusedListing(ScriptedPeer& control);
+// with 425: the listing ends without a data connection. Through a SOCKS or HTTP tunnel the client
+// tries no PORT: PASV is refused once.
+void ScriptRefusedListing(ScriptedPeer& control, bool throughTunnel = false);
 
 } // namespace tessaly::test

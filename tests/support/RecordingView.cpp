@@ -55,6 +55,9 @@ std::string RecordingView::joined() const {
 
 bool RecordingView::AskLogin(LoginRequest& request) {
     loginRequests.append(request);
+    if (whileAskingLogin) {
+        whileAskingLogin();
+    }
     if (loginAnswers.empty()) {
         return false;
     }

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -48,6 +49,9 @@ public:
 
     // Answers to the login question in order; none left means Cancel.
     std::deque<std::optional<LoginAnswer>> loginAnswers;
+    // Runs while the login question is open, before it is answered: a test can run the event loop
+    // here as the real dialog does.
+    std::function<void()> whileAskingLogin;
     QList<LoginRequest> loginRequests;
     QList<QByteArray> shownMessages;
     QList<std::vector<FailureRecord>> failureReports;

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <limits>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -237,6 +238,49 @@ TEST(SessionConnect, AbortWhileConnectingClosesTheSession) {
     h.engine().AbortCommand();
     EXPECT_EQ(h.engine().Session(), nullptr);
     EXPECT_EQ(h.view.lines().last(), "STATUS:>  Aborted by client(2026-12-08 09:10:11:012).");
+}
+
+// The connect time-out covers the name lookup and the connect after it: a name that resolves to an
+// address that never answers still times out.
+TEST(SessionConnect, ConnectTimeoutCoversTheConnectAfterTheLookup) {
+    EngineHarness h;
+    StalledListener stalled;
+    h.setInt(u"General", u"RetryNumber", 1);
+    h.setInt(u"General", u"UseTimeout", 1);
+    h.setInt(u"General", u"ConnectionTimeout", 1);
+    SessionEngine::StartRequest request;
+    request.host = "localhost";
+    request.port = stalled.port();
+    h.engine().StartSession(request);
+    ASSERT_TRUE(h.waitClosed(10000)) << h.view.joined();
+    const Lines texts = h.view.texts();
+    EXPECT_TRUE(texts.contains("Resolve target host[localhost] successful, Connecting now..."))
+        << h.view.joined();
+    EXPECT_EQ(texts.at(texts.size() - 2), "Cannot connect to host, disconnect.");
+}
+
+TEST(SessionConnect, TimerPeriodsFromTheSettingsNeverOverflow) {
+    struct Case {
+        qint64 count;
+        qint64 unitMs;
+        int expected;
+    };
+    constexpr int kLongest = std::numeric_limits<int>::max();
+    for (const Case& c :
+         {Case{20, 1000, 20000}, Case{0, 1000, 0}, Case{-5, 1000, 0}, Case{60, 60000, 3600000},
+          Case{2147483, 1000, 2147483000}, Case{2147484, 1000, kLongest}, Case{kLongest, 60000, kLongest},
+          Case{35791, 60000, 2147460000}}) {
+        EXPECT_EQ(TimerPeriod(c.count, c.unitMs), c.expected) << c.count << " x " << c.unitMs;
+    }
+    // A connect time-out far too large for the timer still leaves a running, long timer.
+    EngineHarness h;
+    StalledListener stalled;
+    h.setInt(u"General", u"UseTimeout", 1);
+    h.setInt(u"General", u"ConnectionTimeout", 2000000000);
+    h.connect(stalled.port());
+    EXPECT_TRUE(h.engine().ConnectTimer().isActive());
+    EXPECT_EQ(h.engine().ConnectTimer().interval(), kLongest);
+    h.engine().CloseSession();
 }
 
 } // namespace

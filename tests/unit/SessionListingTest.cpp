@@ -19,6 +19,36 @@ constexpr char kRoot[] =
     "drwxr-xr-x 2 o g 4096 Jan 01 2026 pub\r\n-rw-r--r-- 1 o g 12 Jan 01 2026 hello.txt\r\n";
 constexpr char kPub[] = "-rw-r--r-- 1 o g 5 Jan 01 2026 in-pub.txt\r\n";
 
+// The port of the client's last PORT command, or 0.
+quint16 AnnouncedPort(const ScriptedPeer& control) {
+    QByteArray port;
+    for (const QByteArray& line : control.receivedLines()) {
+        if (line.startsWith("PORT ")) {
+            port = line.mid(5);
+        }
+    }
+    const QList<QByteArray> numbers = port.split(',');
+    return numbers.size() == 6 ? quint16(numbers[4].toInt() * 256 + numbers[5].toInt()) : 0;
+}
+
+// Connects to 127.0.0.1:port from the given source address; the socket, or -1.
+int ConnectFrom(const char* source, quint16 port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::inet_aton(source, &local.sin_addr);
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(port);
+    target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        ::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 class SessionListing : public ::testing::Test {
 protected:
     void loginWith(const QByteArray& listing) {
@@ -26,6 +56,21 @@ protected:
         ScriptFirstListing(control, data, listing);
         h.connect(control.port());
         ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText() << data.failureText();
+    }
+    // Changes to /pub, which is listed.
+    void listPub() {
+        ScriptedPeer pubData;
+        control.expectLine("CWD /pub").send("250 ok\r\n").expectLine("PWD").send("257 \"/pub\"\r\n");
+        control.expectLine("TYPE A")
+            .send("200 ok\r\n")
+            .expectLine("PASV")
+            .send(ScriptedPeer::pasvReplyFor(pubData.port()));
+        control.expectLine("LIST").send("150 here\r\n");
+        pubData.accept().send(kPub).close();
+        control.pause(50).send("226 done\r\n");
+        h.engine().ChangeDirectory("/pub", false);
+        ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+        ASSERT_TRUE(pubData.runEventLoopUntilFinished(5000));
     }
     // The commands sent from the given log line on.
     QList<QByteArray> commandsFrom(qsizetype first) const {
@@ -88,21 +133,11 @@ TEST_F(SessionListing, ReceivedListingBecomesTheCacheEntryByteForByte) {
 
 TEST_F(SessionListing, CachedDirectoryNeedsOnlyCdup) {
     loginWith(kRoot);
-    ScriptedPeer pubData;
-    control.expectLine("CWD /pub").send("250 ok\r\n").expectLine("PWD").send("257 \"/pub\"\r\n");
-    control.expectLine("TYPE A")
-        .send("200 ok\r\n")
-        .expectLine("PASV")
-        .send(ScriptedPeer::pasvReplyFor(pubData.port()));
-    control.expectLine("LIST").send("150 here\r\n");
-    pubData.accept().send(kPub).close();
-    control.pause(50).send("226 done\r\n");
-    h.engine().ChangeDirectory("/pub", false);
-    ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+    listPub();
     EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"in-pub.txt"}));
 
     const qsizetype before = h.view.lines().size();
-    const int connections = data.connectionCount() + pubData.connectionCount();
+    const int connections = data.connectionCount();
     control.expectLine("CDUP").send("250 back\r\n");
     h.engine().ChangeDirectory("/", true);
     ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
@@ -110,7 +145,7 @@ TEST_F(SessionListing, CachedDirectoryNeedsOnlyCdup) {
     EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"pub", "hello.txt"}));
     EXPECT_EQ(h.view.path, "/");
     EXPECT_EQ(h.engine().Session()->currentDirectory, "/");
-    EXPECT_EQ(data.connectionCount() + pubData.connectionCount(), connections);
+    EXPECT_EQ(data.connectionCount(), connections);
     EXPECT_EQ(h.engine().Session()->folderCache.size(), 2);
 }
 
@@ -157,22 +192,11 @@ TEST_F(SessionListing, PasvRefusedFallsBackToPortAndTheServerConnects) {
     ASSERT_TRUE(pumpEventsUntil([&] { return control.receivedLines().contains("LIST"); }, 5000))
         << control.failureText();
     // Connect to the announced port as the server would, send the listing and close.
-    QByteArray port;
-    for (const QByteArray& line : control.receivedLines()) {
-        if (line.startsWith("PORT ")) {
-            port = line.mid(5);
-        }
-    }
-    const QList<QByteArray> numbers = port.split(',');
-    ASSERT_EQ(numbers.size(), 6);
-    const quint16 dataPort = static_cast<quint16>(numbers[4].toInt() * 256 + numbers[5].toInt());
+    const quint16 dataPort = AnnouncedPort(control);
+    ASSERT_NE(dataPort, 0);
     control.send("150 connecting\r\n");
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(dataPort);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const int fd = ConnectFrom("127.0.0.1", dataPort);
+    ASSERT_GE(fd, 0);
     ASSERT_EQ(::send(fd, kRoot, sizeof kRoot - 1, 0), static_cast<ssize_t>(sizeof kRoot - 1));
     ::close(fd);
     control.send("226 done\r\n");
@@ -256,6 +280,165 @@ TEST_F(SessionListing, ResumeSupportOffProbesEveryListing) {
     ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
     EXPECT_EQ(control.failureText(), "");
     EXPECT_FALSE(h.engine().Session()->restSupported);
+}
+
+// A listener on another loopback address that counts the connections it gets: where a PASV reply
+// would send a client that believes it.
+class Decoy {
+public:
+    Decoy(const char* address, quint16 port) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        sockaddr_in where{};
+        where.sin_family = AF_INET;
+        where.sin_port = htons(port);
+        ::inet_aton(address, &where.sin_addr);
+        bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0 && ::listen(fd_, 5) == 0;
+    }
+    ~Decoy() { ::close(fd_); }
+    bool bound() const { return bound_; }
+    int connections() const {
+        int count = 0;
+        for (int fd; (fd = ::accept(fd_, nullptr, nullptr)) >= 0; ++count) {
+            ::close(fd);
+        }
+        return count;
+    }
+
+private:
+    int fd_ = -1;
+    bool bound_ = false;
+};
+
+QByteArray PortNumbers(quint16 port) {
+    return QByteArray::number(port / 256) + ',' + QByteArray::number(port % 256);
+}
+
+// Whatever address a PASV reply names, the data connection goes to the server the control
+// connection reaches, and the log says which address was used instead. The reply may also come
+// without parentheses.
+TEST(SessionListingPassive, TheReplysAddressCannotSendTheDataConnectionElsewhere) {
+    struct Case {
+        const char* name;
+        QByteArray (*reply)(quint16 port);
+        const char* named; // the address the reply names; nullptr: the server's own
+    };
+    const Case cases[] = {
+        {"another loopback address",
+         [](quint16 p) { return "227 Entering Passive Mode (127,0,0,2," + PortNumbers(p) + ").\r\n"; },
+         "127.0.0.2"},
+        {"the any-address",
+         [](quint16 p) { return "227 Entering Passive Mode (0,0,0,0," + PortNumbers(p) + ")\r\n"; },
+         "0.0.0.0"},
+        {"a private address behind NAT",
+         [](quint16 p) { return "227 Passive (10,1,2,3," + PortNumbers(p) + ")\r\n"; }, "10.1.2.3"},
+        {"no parentheses",
+         [](quint16 p) { return "227 Entering Passive Mode 127,0,0,1," + PortNumbers(p) + "\r\n"; }, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EngineHarness h;
+        ScriptedPeer control;
+        ScriptedPeer data;
+        const Decoy decoy("127.0.0.2", data.port());
+        ASSERT_TRUE(decoy.bound());
+        control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
+        control.expectLine("SYST").send("215 UNIX\r\n").expectLine("REST 100").send("350 ok\r\n");
+        control.expectLine("REST 0").send("350 ok\r\n").expectLine("PWD").send("257 \"/\"\r\n");
+        control.expectLine("TYPE A").send("200 ok\r\n").expectLine("PASV").send(c.reply(data.port()));
+        control.expectLine("LIST").send("150 here\r\n");
+        data.accept().send(kRoot).close();
+        control.pause(50).send("226 done\r\n");
+        h.connect(control.port());
+        ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText() << data.failureText();
+        EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"pub", "hello.txt"}));
+        EXPECT_EQ(decoy.connections(), 0);
+        const QByteArray instead = "STATUS:>  The server named " + QByteArray(c.named) +
+                                   " for the data connection, 127.0.0.1 is used instead.";
+        EXPECT_EQ(h.view.lines().contains(instead), c.named != nullptr) << h.view.joined();
+    }
+}
+
+// The active-mode listener takes one connection, from the server's address only: a third party
+// that reaches the port can neither inject a listing nor wipe the pane, and once the server has
+// connected the port is closed.
+TEST_F(SessionListing, ActiveListenerTakesOnlyTheServer) {
+    h.setInt(u"Advance", u"PasvMode", 0);
+    control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
+    control.expectLine("SYST").send("215 UNIX\r\n").expectLine("REST 100").send("350 ok\r\n");
+    control.expectLine("REST 0").send("350 ok\r\n").expectLine("PWD").send("257 \"/\"\r\n");
+    control.expectLine("TYPE A").send("200 ok\r\n");
+    control.expectLinePrefix("PORT 127,0,0,1,").send("200 PORT ok\r\n").expectLine("LIST");
+    h.connect(control.port());
+    ASSERT_TRUE(pumpEventsUntil([&] { return control.receivedLines().contains("LIST"); }, 5000))
+        << control.failureText();
+    const quint16 port = AnnouncedPort(control);
+    ASSERT_NE(port, 0);
+
+    // A third party connects from another address, sends a listing of its own and closes.
+    const int intruder = ConnectFrom("127.0.0.2", port);
+    ASSERT_GE(intruder, 0);
+    ASSERT_EQ(::send(intruder, kPub, sizeof kPub - 1, MSG_NOSIGNAL), ssize_t(sizeof kPub - 1));
+    ::close(intruder);
+    ASSERT_TRUE(pumpEventsUntil(
+        [&] {
+            return h.view.joined().find("Refused a data connection from 127.0.0.2:") != std::string::npos;
+        },
+        5000))
+        << h.view.joined();
+
+    control.send("150 connecting\r\n");
+    const int server = ConnectFrom("127.0.0.1", port);
+    ASSERT_GE(server, 0);
+    ASSERT_EQ(::send(server, kRoot, sizeof kRoot - 1, 0), ssize_t(sizeof kRoot - 1));
+    ::close(server);
+    control.send("226 done\r\n");
+    ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+    EXPECT_EQ(h.view.listingCount, 1);
+    EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"pub", "hello.txt"}));
+    // The port is closed once the server connected.
+    EXPECT_EQ(ConnectFrom("127.0.0.1", port), -1);
+}
+
+// 200 is the code RFC 959 gives CDUP: the server has gone up as with 250.
+TEST_F(SessionListing, CdupAnswered200ShowsTheCachedParent) {
+    loginWith(kRoot);
+    listPub();
+
+    control.expectLine("CDUP").send("200 CDUP command successful.\r\n");
+    h.engine().ChangeDirectory("/", true);
+    ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+    EXPECT_EQ(h.view.path, "/");
+    EXPECT_EQ(h.engine().Session()->currentDirectory, "/");
+    EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"pub", "hello.txt"}));
+}
+
+// Data commands typed by the user (tessaly-cli quote, the desktop's raw commands) neither hang the
+// engine nor touch the listing shown or its cache: their data connection is closed with the reply
+// that ends them, and what it carries is dropped.
+TEST_F(SessionListing, RawDataCommandsNeitherHangNorReplaceTheListing) {
+    loginWith(kRoot);
+    const FolderCacheEntry* cached = h.engine().Session()->folderCache.Find("/");
+    ASSERT_NE(cached, nullptr);
+    const QByteArray cachedText = cached->text();
+
+    ScriptedPeer alone;
+    control.expectLine("PASV").send(ScriptedPeer::pasvReplyFor(alone.port()));
+    ASSERT_TRUE(h.engine().SendCommands({"PASV"}));
+    ASSERT_TRUE(h.waitIdle()) << h.view.joined();
+
+    ScriptedPeer listing;
+    control.expectLine("PASV").send(ScriptedPeer::pasvReplyFor(listing.port()));
+    control.expectLine("list -la").send("150 here\r\n");
+    listing.accept().send(kPub).close();
+    control.pause(100).send("226 done\r\n");
+    ASSERT_TRUE(h.engine().SendCommands({"PASV", "list -la"}));
+    ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+    EXPECT_EQ(control.failureText(), "");
+
+    EXPECT_EQ(h.view.listingCount, 1);
+    EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"pub", "hello.txt"}));
+    ASSERT_EQ(h.engine().Session()->folderCache.size(), 1);
+    EXPECT_EQ(h.engine().Session()->folderCache.at(0).text(), cachedText);
 }
 
 } // namespace

@@ -102,7 +102,9 @@ TEST_F(SessionLogon, PassAnswered332SendsAcctWithTheProxyPassword) {
     h.connect(peer.port(), "u", "p");
     ASSERT_TRUE(h.waitIdle()) << h.view.joined();
     EXPECT_EQ(peer.failureText(), "");
-    EXPECT_TRUE(h.view.lines().contains("COMMAND:>  ACCT acct-secret"));
+    // The proxy password from the settings never reaches the log.
+    EXPECT_TRUE(h.view.lines().contains("COMMAND:>  ACCT ********")) << h.view.joined();
+    EXPECT_FALSE(h.view.joined().find("acct-secret") != std::string::npos);
 }
 
 TEST_F(SessionLogon, RefusedAcctFailsTheLogonWithTheProxyMessage) {
@@ -204,6 +206,7 @@ struct ProxyCase {
     quint16 targetPort;
     bool logsIn;
     std::vector<std::pair<QByteArray, QByteArray>> exchange; // command expected, reply sent
+    QByteArray targetUser = "remote";
 };
 
 class SessionProxyLogon : public ::testing::TestWithParam<ProxyCase> {};
@@ -229,7 +232,7 @@ TEST_P(SessionProxyLogon, SendsTheConventionsCommands) {
     SessionEngine::StartRequest request;
     request.host = "ftp.example.org";
     request.port = c.targetPort;
-    request.userName = "remote";
+    request.userName = c.targetUser;
     request.password = "rpw";
     h.engine().StartSession(request);
     const bool idle = h.waitIdle();
@@ -239,6 +242,12 @@ TEST_P(SessionProxyLogon, SendsTheConventionsCommands) {
     const QByteArray announce = "STATUS:>  processing attemption to connecting proxy at: 127.0.0.1:" +
                                 QByteArray::number(peer.port()) + "...";
     EXPECT_TRUE(h.view.lines().contains(announce)) << h.view.joined();
+    // The proxy's password is masked whoever logs on to the target; an anonymous target's password
+    // (an e-mail address) is shown as sent.
+    EXPECT_EQ(h.view.joined().find("fwpw"), std::string::npos) << h.view.joined();
+    if (c.targetUser == "anonymous") {
+        EXPECT_TRUE(h.view.lines().contains("COMMAND:>  PASS rpw")) << h.view.joined();
+    }
     if (!succeeds) {
         EXPECT_TRUE(h.waitClosed());
         EXPECT_TRUE(h.view.lines().last().startsWith("ERROR:>  Login ftp proxy failed"));
@@ -291,6 +300,15 @@ INSTANTIATE_TEST_SUITE_P(
                    {"PASS fwpw", "230 fw ok"},
                    {"USER remote", "331 pw"},
                    {"PASS rpw", "230 in"}}},
+        ProxyCase{"TransparentToAnAnonymousTarget",
+                  3,
+                  21,
+                  true,
+                  {{"USER fw", "331 pw"},
+                   {"PASS fwpw", "230 fw ok"},
+                   {"USER anonymous", "331 pw"},
+                   {"PASS rpw", "230 in"}},
+                  "anonymous"},
         ProxyCase{"UserWithNoLogon",
                   4,
                   2121,

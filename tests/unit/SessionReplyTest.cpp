@@ -5,6 +5,7 @@
 #include "support/ListingScript.h"
 #include "support/ScriptedPeer.h"
 
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace tessaly::test {
@@ -238,6 +239,26 @@ TEST_F(SessionReply, LateReplyWithNoCommandDoesNotWedgeTheEngine) {
     peer.expectLine("NOOP").send("200 ok\r\n");
     EXPECT_TRUE(send({"NOOP"}));
     EXPECT_TRUE(h.waitIdle());
+}
+
+// A complete reply followed by a stream that never ends a line: the bytes after the reply are
+// bounded like any reply, and the engine reads them a slice at a time, so the loop keeps running
+// (timers fire) until it gives up.
+TEST_F(SessionReply, EndlessStreamAfterACompleteReplyIsCutOffWithoutFreezing) {
+    login();
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(1);
+    const QByteArray endless(4096, 'x');
+    peer.expectLine("NOOP").send("200 ok\r\n" + endless).repeatSend(endless, 1 << 20);
+    ASSERT_TRUE(send({"NOOP"}));
+    ASSERT_TRUE(h.waitClosed(20000)) << h.view.joined();
+    const QList<QByteArray> lines = newLines();
+    EXPECT_TRUE(lines.contains("              200 ok")) << h.view.joined();
+    EXPECT_EQ(lines.at(lines.size() - 2),
+              "ERROR:>  Server reply too long without a final line, disconnect(2026-12-08 09:10:11:012).");
+    EXPECT_GT(ticks, 0);
 }
 
 } // namespace

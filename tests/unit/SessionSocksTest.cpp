@@ -2,8 +2,8 @@
 // conversation byte for byte, then the FTP server behind it on the same connection, and the log
 // lines of each outcome.
 #include "support/EngineHarness.h"
-#include "support/PortUtils.h"
 #include "support/ListingScript.h"
+#include "support/PortUtils.h"
 #include "support/ScriptedPeer.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +45,7 @@ protected:
     // The FTP server behind the tunnel logs the anonymous user in.
     void serveLogin() {
         proxy.send("220 behind the proxy\r\n").expectLine("USER anonymous").send("230 ok\r\n");
-        ScriptRefusedListing(proxy);
+        ScriptRefusedListing(proxy, true);
     }
 
     EngineHarness h;
@@ -155,7 +155,7 @@ TEST_F(SessionSocks, HttpConnectWithCredentialsAndTheBannerInTheSameRead) {
                                "Proxy-Authorization: Basic cHVzZXI6cHBhc3M=\r\n\r\n");
     proxy.send("HTTP/1.0 200 Connection established\r\nProxy-agent: test\r\n\r\n220 behind the proxy\r\n");
     proxy.expectLine("USER anonymous").send("230 ok\r\n");
-    ScriptRefusedListing(proxy);
+    ScriptRefusedListing(proxy, true);
     start("127.0.0.1");
     ASSERT_TRUE(h.waitIdle()) << h.view.joined() << proxy.failureText();
     EXPECT_TRUE(h.view.lines().contains("              220 behind the proxy"));
@@ -228,6 +228,35 @@ TEST_F(SessionSocks, UseSocksOffConnectsDirectlyWhateverSocksTypeHolds) {
     start("127.0.0.1", server.port());
     ASSERT_TRUE(h.waitIdle()) << h.view.joined();
     EXPECT_EQ(h.view.lines().at(1), "STATUS:>  Connect successful, receive welcome message...");
+}
+
+// Through a tunnel the server cannot connect back, so listings go passive whatever "PasvMode" says
+// (the log says so once), and the data tunnel leads where the control tunnel leads, not to the
+// address the PASV reply names.
+TEST_F(SessionSocks, DataConnectionsGoPassiveThroughTheControlConnectionsTarget) {
+    useProxy(2);
+    h.setInt(u"Advance", u"PasvMode", 0);
+    const QByteArray request = Bytes({5, 1, 0, 3, 20}) + "ftp.example.invalid.";
+    proxy.accept().expectBytes(Bytes({5, 1, 0})).send(Bytes({5, 0}));
+    proxy.expectBytes(request + Port(21)).send(Bytes({5, 0, 0, 1, 10, 0, 0, 1, 0, 21}));
+    proxy.send("220 behind the proxy\r\n").expectLine("USER anonymous").send("230 ok\r\n");
+    proxy.expectLine("SYST").send("215 UNIX\r\n").expectLine("REST 100").send("350 ok\r\n");
+    proxy.expectLine("REST 0").send("350 ok\r\n").expectLine("PWD").send("257 \"/\"\r\n");
+    proxy.expectLine("TYPE A").send("200 ok\r\n").expectLine("PASV");
+    proxy.send("227 Entering Passive Mode (10,9,8,7,4,1)\r\n").expectLine("LIST");
+    proxy.accept().expectBytes(Bytes({5, 1, 0})).send(Bytes({5, 0}));
+    proxy.expectBytes(request + Port(1025)).send(Bytes({5, 0, 0, 1, 10, 0, 0, 1, 4, 1}));
+    proxy.send("-rw-r--r-- 1 o g 5 Jan 01 2026 via-tunnel.txt\r\n").close();
+    proxy.useConnection(0).send("150 here\r\n226 done\r\n");
+    start("ftp.example.invalid.", 21);
+    ASSERT_TRUE(h.waitIdle()) << h.view.joined() << proxy.failureText();
+    EXPECT_EQ(proxy.failureText(), "");
+    EXPECT_EQ(h.view.shownNames(), QList<QByteArray>{"via-tunnel.txt"});
+    const Lines texts = h.view.texts();
+    EXPECT_EQ(texts.count("Active mode cannot work through the proxy, passive mode is used instead."), 1);
+    EXPECT_TRUE(texts.contains(
+        "The server named 10.9.8.7 for the data connection, ftp.example.invalid. is used instead."))
+        << h.view.joined();
 }
 
 } // namespace
