@@ -38,9 +38,15 @@ QString WithPlainLineBreaks(const QString& text) {
 } // namespace
 
 bool SaveLogText(const QString& path, const QString& text, QString* error) {
+    // A log holds user names, paths and server replies: it is readable by its owner only, whatever
+    // the umask or the file it replaces allowed. The temporary file gets its mode before the first
+    // byte goes in (QSaveFile copies the old file's mode when it opens), and it takes the file's
+    // place with that mode.
     QSaveFile file(path);
     const QByteArray bytes = text.toUtf8();
-    const bool saved = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    const bool saved = file.open(QIODevice::WriteOnly) &&
+                       file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+                       file.write(bytes) == bytes.size() && file.commit();
     if (!saved && error != nullptr) {
         *error = file.errorString();
     }

@@ -24,6 +24,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace tessaly {
 namespace {
@@ -221,6 +222,34 @@ TEST_F(OutputViewTest, SaveWritesTheWholeTextAsUtf8ThroughTheChooser) {
     view_.savePathChooser = [&] { return path; };
     EXPECT_TRUE(view_.SaveLog());
     EXPECT_TRUE(ReadFile(path).endsWith(u"STATUS:>  more\n"_s));
+}
+
+TEST_F(OutputViewTest, SavedLogsAreReadableByTheirOwnerOnly) {
+    AppendSessionLines();
+    // With no umask to narrow it, a new file would otherwise be readable by everyone; an old file's
+    // wider mode would otherwise be kept.
+    const struct MaskRestorer {
+        mode_t saved;
+        ~MaskRestorer() { ::umask(saved); }
+    } restorer{::umask(0)};
+    for (const auto& [name, oldMode] : std::vector<std::pair<QString, int>>{
+             {u"new.log"_s, -1}, {u"shared.log"_s, 0644}, {u"open.log"_s, 0666}, {u"odd.log"_s, 0755}}) {
+        const QString path = dir_.filePath(name);
+        const QByteArray file = QFile::encodeName(path);
+        if (oldMode >= 0) {
+            QFile old(path);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("old");
+            old.close();
+            ASSERT_EQ(::chmod(file.constData(), static_cast<mode_t>(oldMode)), 0);
+        }
+        view_.savePathChooser = [&path] { return path; };
+        EXPECT_TRUE(view_.SaveLog()) << name.toStdString();
+        struct stat info {};
+        ASSERT_EQ(::stat(file.constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0600u) << name.toStdString();
+        EXPECT_TRUE(ReadFile(path).startsWith(u"COMMAND:>  USER anonymous\n"_s)) << name.toStdString();
+    }
 }
 
 TEST_F(OutputViewTest, AFailedSaveWarnsAndLosesNothing) {
