@@ -1,7 +1,8 @@
 // Listings from real servers through tessaly-cli, passive and active: the login directory, a
 // sub-directory and back from the cache, names with blanks and bytes that are not UTF-8, a
 // symbolic link, an empty directory; a directory whose listing output spans many of the chunks it is
-// written in; and the same listing through a SOCKS5 proxy.
+// written in; the same listing through a SOCKS5 proxy; and names holding escape sequences, on a
+// terminal and into a pipe.
 #include "support/CliRunner.h"
 #include "support/FtpServerProcess.h"
 #include "support/ProxyProcess.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tessaly::test {
@@ -197,6 +199,42 @@ TEST(CliListingThroughProxy, Socks5TunnelsTheDataConnectionToo) {
                   log.count(QStringLiteral("127.0.0.1:%1").arg(server->port())),
               1)
         << log.toStdString();
+}
+
+// The escape sequences shown by name, so that a failure message does not drive the terminal.
+std::string Visible(QByteArray bytes) {
+    return bytes.replace('\x1b', "<ESC>").replace('\x07', "<BEL>").toStdString();
+}
+
+TEST(CliListingOnTerminal, EscapeSequencesInNamesReachATerminalEscapedAndAPipeAsTheyAre) {
+    std::unique_ptr<FtpServerProcess> server;
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, ServerKind::Pyftpdlib);
+    // A directory whose name would retitle the terminal, holding a file whose name would clear it.
+    const QByteArray directory = "d\x1b]0;owned\x07";
+    const QByteArray file = "\x1b[2Jwiped\\.txt";
+    const QByteArray root = QFile::encodeName(server->root());
+    ASSERT_EQ(::mkdir((root + '/' + directory).constData(), 0755), 0);
+    const int fd = ::open((root + '/' + directory + '/' + file).constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    const QStringList arguments{QStringLiteral("127.0.0.1:%1").arg(server->port()), QStringLiteral("cd"),
+                                QString::fromUtf8(directory), QStringLiteral("ls"), QStringLiteral("pwd")};
+    Cli cli;
+
+    const CliRun piped = cli.run(arguments);
+    ASSERT_EQ(piped.exitCode, 0) << Visible(piped.lines.join('\n'));
+    EXPECT_TRUE(piped.output.startsWith("-\t" + file + "\t0\t")) << Visible(piped.output);
+    EXPECT_TRUE(piped.output.endsWith("\n/" + directory + "\n")) << Visible(piped.output);
+
+    const std::unique_ptr<TerminalCli> terminal = cli.startOnTerminal(arguments);
+    ASSERT_TRUE(terminal->started());
+    ASSERT_TRUE(terminal->waitForExit(60000)) << Visible(terminal->output());
+    const QByteArray& shown = terminal->output(); // the log and the output, each LF as CR LF
+    EXPECT_EQ(terminal->exitCode(), 0) << Visible(shown);
+    EXPECT_FALSE(shown.contains('\x1b') || shown.contains('\x07')) << Visible(shown);
+    EXPECT_TRUE(shown.contains("COMMAND:>  CWD /d\\x1B]0;owned\\x07\r\n")) << Visible(shown);
+    EXPECT_TRUE(shown.contains("\n-\t\\x1B[2Jwiped\\\\.txt\t0\t")) << Visible(shown);
+    EXPECT_TRUE(shown.contains("\n/d\\x1B]0;owned\\x07\r\n")) << Visible(shown);
 }
 
 } // namespace

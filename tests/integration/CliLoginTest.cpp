@@ -1,8 +1,13 @@
-// tessaly-cli against real FTP servers on loopback: the log it prints and its exit status.
+// tessaly-cli against real FTP servers on loopback: the log it prints and its exit status, where the
+// password comes from, and the password prompt on a terminal.
 #include "support/CliRunner.h"
 #include "support/FtpServerProcess.h"
 #include "support/PortUtils.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace tessaly::test {
@@ -107,6 +112,60 @@ TEST(CliLogin, PyftpdlibLoginsAndARefusedCommand) {
     EXPECT_EQ(fine.exitCode, 0) << fine.text();
 }
 
+// The password from a file or from the environment logs in as --pass does, and the file comes first.
+TEST(CliLogin, PasswordFromAFileOrTheEnvironment) {
+    std::unique_ptr<FtpServerProcess> server;
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, FtpServerProcess::Kind::Pyftpdlib);
+    QTemporaryDir dir;
+    QFile passwordFile(dir.filePath(QStringLiteral("password")));
+    ASSERT_TRUE(passwordFile.open(QIODevice::WriteOnly));
+    passwordFile.write(server->password().toUtf8() + "\n");
+    passwordFile.close();
+    const QStringList fromFile{QStringLiteral("--pass-file"), passwordFile.fileName()};
+    // A wrong password would cost the server's delay: each of these logs in, or the test fails.
+    for (const auto& [options, environment] : std::vector<std::pair<QStringList, QString>>{
+             {fromFile, {}}, {{}, server->password()}, {fromFile, QStringLiteral("wrong")}}) {
+        Cli cli;
+        if (!environment.isEmpty()) {
+            cli.environment().insert(QStringLiteral("TESSALY_PASSWORD"), environment);
+        }
+        const CliRun run = cli.run(QStringList{QStringLiteral("--user"), server->userName()} + options +
+                                   QStringList{Address(*server)});
+        EXPECT_EQ(run.exitCode, 0) << options.join(u' ').toStdString() << " env "
+                                   << environment.toStdString();
+        EXPECT_TRUE(run.lines.contains("              230 Login successful.")) << run.text();
+    }
+}
+
+// Ctrl+C or a kill while the password is typed ends tessaly-cli as the signal would, and gives the
+// terminal its echo back.
+TEST(CliLoginOnTerminal, ASignalAtThePasswordPromptGivesTheEchoBack) {
+    std::unique_ptr<FtpServerProcess> server;
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, FtpServerProcess::Kind::Pyftpdlib);
+    Cli cli;
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(::strsignal(signal));
+        const std::unique_ptr<TerminalCli> terminal =
+            cli.startOnTerminal({QStringLiteral("--user"), server->userName(), QStringLiteral("--pass"),
+                                 QStringLiteral("wrong"), Address(*server)});
+        ASSERT_TRUE(terminal->started());
+        // The server refuses the password; the user is asked again on the terminal.
+        ASSERT_TRUE(terminal->waitForOutput("User name [alice]: ", 30000))
+            << terminal->output().toStdString();
+        terminal->type("\r");
+        ASSERT_TRUE(terminal->waitForOutput("Password: ", 10000)) << terminal->output().toStdString();
+        ASSERT_TRUE(terminal->waitForEcho(false, 10000)) << "the prompt left the echo on";
+        if (signal == SIGINT) {
+            terminal->type("\x03");
+        } else {
+            ::kill(terminal->pid(), SIGTERM);
+        }
+        ASSERT_TRUE(terminal->waitForExit(10000)) << terminal->output().toStdString();
+        EXPECT_EQ(terminal->terminatingSignal(), signal);
+        EXPECT_TRUE(terminal->echoOn());
+    }
+}
+
 TEST(CliLogin, ClosedPortIsTriedRetryNumberTimes) {
     Cli cli;
     cli.settings().WriteInt(u"General", u"RetryNumber", 3);
@@ -152,6 +211,11 @@ TEST(CliLogin, BadArgumentsGiveTheUsage) {
         EXPECT_EQ(run.exitCode, 64) << run.text();
         EXPECT_TRUE(run.text().find("usage: tessaly-cli") != std::string::npos) << run.text();
     }
+    // --help prints the usage on standard output, with the warning about --pass.
+    const CliRun help = cli.run({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.output.startsWith("usage: tessaly-cli")) << help.output.toStdString();
+    EXPECT_TRUE(help.output.contains("every local user can read it")) << help.output.toStdString();
 }
 
 } // namespace

@@ -1,19 +1,24 @@
 #include "app/cli/CliOptions.h"
 
 #include "app/cli/CliDriver.h"
+#include "app/cli/TerminalView.h"
 #include "session/RemotePath.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace tessaly {
 namespace {
 
-CliParseResult Parse(const std::vector<const char*>& words) {
+CliParseResult Parse(const std::vector<const char*>& words, const CliEnvironment& environment = {}) {
     QStringList arguments{QStringLiteral("tessaly-cli")};
     for (const char* word : words) {
         arguments.append(QString::fromUtf8(word));
     }
-    return ParseCliArguments(arguments);
+    return ParseCliArguments(arguments, environment);
 }
 
 TEST(CliOptions, HostPortUserPasswordAndCommands) {
@@ -74,6 +79,141 @@ TEST(CliOptions, BadArgumentsAreRefused) {
          }) {
         const CliParseResult r = Parse(words);
         EXPECT_FALSE(r.options.has_value()) << (r.options ? r.options->host.toStdString() : "");
+    }
+}
+
+TEST(CliOptions, PasswordFromTheCommandLineComesBeforeTheEnvironment) {
+    QTemporaryDir dir;
+    const auto file = [&dir](const char* name, const QByteArray& content) {
+        QFile out(dir.filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(content);
+        return out.fileName().toStdString();
+    };
+    const std::string lines = file("lines", "first\nsecond\n");
+    const std::string crLf = file("crlf", " p\xe9 ss \r\nsecond");
+    const std::string unended = file("unended", "last");
+    const std::string empty = file("empty", "");
+    const std::string tooLong = file("long", QByteArray(5000, 'x'));
+    const std::string missing = dir.filePath(QStringLiteral("missing")).toStdString();
+    const std::string directory = dir.path().toStdString();
+    struct Case {
+        std::vector<std::string> words;
+        const char* environment; // TESSALY_PASSWORD; nullptr: not set
+        std::optional<QByteArray> password;
+        const char* refusal = nullptr; // part of the usage error, when it is one
+    };
+    const std::vector<Case> cases = {
+        {{"h"}, nullptr, std::nullopt},
+        {{"h"}, "", std::nullopt}, // set but empty counts as not set
+        {{"h"}, "from env", "from env"},
+        {{"--pass", "arg", "h"}, "from env", "arg"},
+        {{"--pass", "", "h"}, "from env", ""},
+        {{"--pass-file", lines, "h"}, "from env", "first"},
+        {{"--pass-file", crLf, "h"}, nullptr, " p\xe9 ss "}, // bytes and blanks as they are
+        {{"--pass-file", unended, "h"}, nullptr, "last"},
+        {{"--pass-file", empty, "h"}, "from env", ""},
+        {{"--pass", "a", "--pass-file", lines, "h"}, nullptr, {}, "given twice"},
+        {{"--pass-file", lines, "--pass", "a", "h"}, nullptr, {}, "given twice"},
+        {{"--pass", "a", "--pass", "b", "h"}, nullptr, {}, "given twice"},
+        {{"--pass-file", missing, "h"}, "from env", {}, "cannot read the password file"},
+        {{"--pass-file", directory, "h"}, "from env", {}, "cannot read the password file"},
+        {{"--pass-file", tooLong, "h"}, nullptr, {}, "too long"},
+    };
+    const std::optional<QByteArray> saved =
+        qEnvironmentVariableIsSet(CliEnvironment::kPasswordVariable)
+            ? std::optional<QByteArray>(qgetenv(CliEnvironment::kPasswordVariable))
+            : std::nullopt;
+    for (const Case& c : cases) {
+        if (c.environment != nullptr) {
+            qputenv(CliEnvironment::kPasswordVariable, c.environment);
+        } else {
+            qunsetenv(CliEnvironment::kPasswordVariable);
+        }
+        std::vector<const char*> words;
+        for (const std::string& word : c.words) {
+            words.push_back(word.c_str());
+        }
+        const CliParseResult r = Parse(words, CliEnvironment::FromProcess());
+        const std::string context = c.words.front() + " ... env " + (c.environment ? c.environment : "unset");
+        if (c.refusal != nullptr) {
+            EXPECT_FALSE(r.options.has_value()) << context;
+            EXPECT_TRUE(r.error.contains(QString::fromUtf8(c.refusal)))
+                << context << ": " << r.error.toStdString();
+            if (c.words.front() == "--pass-file" && c.words.size() == 3) { // the error names the file
+                EXPECT_TRUE(r.error.contains(QString::fromStdString(c.words[1]))) << r.error.toStdString();
+            }
+        } else {
+            ASSERT_TRUE(r.options.has_value()) << context << ": " << r.error.toStdString();
+            EXPECT_EQ(r.options->password, c.password) << context;
+        }
+    }
+    if (saved) {
+        qputenv(CliEnvironment::kPasswordVariable, *saved);
+    } else {
+        qunsetenv(CliEnvironment::kPasswordVariable);
+    }
+}
+
+TEST(TerminalText, ControlBytesAreEscapedAndTheRestKept) {
+    const std::vector<std::pair<QByteArray, QByteArray>> cases = {
+        {"", ""},
+        {"plain name.txt", "plain name.txt"},
+        {"\x1b]0;owned\x07", "\\x1B]0;owned\\x07"},
+        {"\x1b[2J", "\\x1B[2J"},
+        {"a\tb", "a\\x09b"},
+        {"cr\rlf\n", "cr\\x0Dlf\\x0A"},
+        {QByteArray("nul\0x", 5), "nul\\x00x"},
+        {"del\x7f", "del\\x7F"},
+        {"back\\slash", "back\\\\slash"},
+        {"\\x1B", "\\\\x1B"}, // the escape text itself stays distinguishable
+        // Valid UTF-8 stays, continuation bytes from 0x80 to 0x9F included.
+        {"Gr\xc3\xbc\xc3\x9f", "Gr\xc3\xbc\xc3\x9f"},
+        {"\xe2\x82\xac \xf0\x9f\x98\x80 \xc2\xa0", "\xe2\x82\xac \xf0\x9f\x98\x80 \xc2\xa0"},
+        // C1 controls: U+0080-U+009F in UTF-8, and a lone byte of that range.
+        {"\xc2\x9b"
+         "2J",
+         "\\xC2\\x9B2J"},
+        {"\xc2\x85", "\\xC2\\x85"},
+        {"\x9b"
+         "2J",
+         "\\x9B2J"},
+        // Not UTF-8: bytes from 0xA0 up stay (a Latin-1 name), the C1 range does not.
+        {"caf\xe9", "caf\xe9"},
+        {"\xc3", "\xc3"},
+        {"\xc3\x1b", "\xc3\\x1B"},
+        {"\xc0\x9b", "\xc0\\x9B"},          // overlong form of U+001B...
+        {"\xe0\x82\x9b", "\xe0\\x82\\x9B"}, // ...and of U+009B
+        {"\xed\xa0\x80", "\xed\xa0\\x80"},  // a surrogate
+    };
+    for (const auto& [raw, escaped] : cases) {
+        EXPECT_EQ(EscapeForTerminal(raw), escaped) << raw.toHex(' ').toStdString();
+    }
+}
+
+TEST(TerminalText, TheLogIsEscapedOnlyOnATerminal) {
+    const QByteArray log = "COMMAND:>  CWD /d\x1b]0;x\x07\r\n              550 a\rb\tc\\\r\n";
+    for (const bool onTerminal : {true, false}) {
+        char* buffer = nullptr;
+        size_t size = 0;
+        std::FILE* stream = open_memstream(&buffer, &size);
+        ASSERT_NE(stream, nullptr);
+        {
+            TerminalView view(onTerminal, stream);
+            view.AppendLog(log, LogColour{0, 0, 0});
+            view.ShowFailedCommands({{FailureRecord::Kind::Command, "CWD /d\x1b]0;x\x07"}});
+        }
+        std::fclose(stream);
+        const QByteArray written(buffer, static_cast<qsizetype>(size));
+        std::free(buffer);
+        const QByteArray expected =
+            onTerminal ? QByteArray("COMMAND:>  CWD /d\\x1B]0;x\\x07\n              550 a\\x0Db\\x09c\\\\\n"
+                                    "Some commands execute failed,please see more details.\n"
+                                    "Command:>CWD /d\\x1B]0;x\\x07\n")
+                       : QByteArray("COMMAND:>  CWD /d\x1b]0;x\x07\n              550 a\rb\tc\\\n"
+                                    "Some commands execute failed,please see more details.\n"
+                                    "Command:>CWD /d\x1b]0;x\x07\n");
+        EXPECT_EQ(written.toHex(' '), expected.toHex(' ')) << (onTerminal ? "terminal" : "pipe");
     }
 }
 

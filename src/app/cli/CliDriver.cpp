@@ -8,8 +8,9 @@
 
 namespace tessaly {
 
-CliDriver::CliDriver(SessionEngine& engine, TerminalView& view, QList<CliCommand> commands)
-    : engine_(engine), view_(view), commands_(std::move(commands)) {
+CliDriver::CliDriver(SessionEngine& engine, TerminalView& view, QList<CliCommand> commands,
+                     bool outputOnTerminal)
+    : engine_(engine), view_(view), commands_(std::move(commands)), outputOnTerminal_(outputOnTerminal) {
     // The engine calls its view from inside its own handlers; what the driver does in answer runs on
     // the next turn of the loop.
     view_.onIdle = [this] { QTimer::singleShot(0, &context_, [this] { OnIdle(); }); };
@@ -34,10 +35,13 @@ void CliDriver::RunNext() {
         case CliCommand::Kind::Ls:
             PrintListing();
             break;
-        case CliCommand::Kind::Pwd:
-            std::printf("%s\n", current.constData());
+        case CliCommand::Kind::Pwd: {
+            QByteArray line = outputOnTerminal_ ? EscapeForTerminal(current) : current;
+            line.append('\n');
+            std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
             std::fflush(stdout);
             break;
+        }
         case CliCommand::Kind::Cd:
             engine_.ChangeDirectory(ResolveRemotePath(current, command.argument), false);
             return;
@@ -57,6 +61,15 @@ void CliDriver::PrintListing() const {
     const ListingItems& items = engine_.CurrentItems();
     QByteArray out;
     out.reserve(kChunk + 1024);
+    // A name may hold a TAB or other control bytes of its own; on a terminal they are escaped, so only the
+    // separators stay raw. A pipe or file gets the bytes as they are.
+    const auto append = [this, &out](QByteArrayView field) {
+        if (outputOnTerminal_) {
+            AppendEscapedForTerminal(out, field);
+        } else {
+            out.append(field);
+        }
+    };
     auto flush = [&out] {
         std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
         out.resize(0);
@@ -66,15 +79,15 @@ void CliDriver::PrintListing() const {
             char size[24];
             const std::to_chars_result written = std::to_chars(size, size + sizeof size, item.size());
             out.append(item.isDirectory() ? "d\t" : "-\t");
-            out.append(item.name());
+            append(item.name());
             out.append('\t');
             out.append(size, written.ptr - size);
             out.append('\t');
-            out.append(item.dateText());
+            append(item.dateText());
             out.append('\t');
-            out.append(item.timeText());
+            append(item.timeText());
             out.append('\t');
-            out.append(item.permissionText());
+            append(item.permissionText());
             out.append('\n');
             if (out.size() >= kChunk) {
                 flush();

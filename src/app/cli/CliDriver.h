@@ -9,10 +9,11 @@
 namespace tessaly {
 
 // Runs tessaly-cli's commands one after the other, each once the engine is idle, then disconnects;
-// tells the exit status when the session has ended.
+// tells the exit status when the session has ended. What `ls` and `pwd` print goes to standard
+// output: byte for byte as the server sent it, or escaped (EscapeForTerminal) when `outputOnTerminal`.
 class CliDriver {
 public:
-    CliDriver(SessionEngine& engine, TerminalView& view, QList<CliCommand> commands);
+    CliDriver(SessionEngine& engine, TerminalView& view, QList<CliCommand> commands, bool outputOnTerminal);
 
     // Called when the session has ended: 0 logged in and every command succeeded, 1 logged in but
     // something failed, 2 the session ended before or during login.
@@ -27,6 +28,7 @@ private:
     TerminalView& view_;
     QList<CliCommand> commands_;
     qsizetype next_ = 0;
+    bool outputOnTerminal_;
     bool disconnecting_ = false;
     QObject context_;
 };

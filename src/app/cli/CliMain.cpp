@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
+#include <unistd.h>
 
 using namespace tessaly;
 
@@ -22,12 +23,17 @@ constexpr int kExitUsage = 64;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const CliParseResult parsed = ParseCliArguments(QCoreApplication::arguments());
+    const CliParseResult parsed =
+        ParseCliArguments(QCoreApplication::arguments(), CliEnvironment::FromProcess());
     if (!parsed.options) {
         std::fprintf(stderr, "tessaly-cli: %s\n%s", qPrintable(parsed.error), CliUsage());
         return kExitUsage;
     }
     const CliOptions& options = *parsed.options;
+    if (options.help) {
+        std::fputs(CliUsage(), stdout);
+        return 0;
+    }
     const QString directory = options.configDir.isEmpty() ? ConfigDirectory() : options.configDir;
     SettingsStore settings(directory + u'/' + QString::fromUtf16(kSettingsFileName));
 
@@ -45,9 +51,10 @@ int main(int argc, char** argv) {
                 .toUtf8());
     }
 
-    TerminalView view;
+    // What a server sent is escaped on the way to a terminal, and goes out byte for byte otherwise.
+    TerminalView view(::isatty(STDERR_FILENO) != 0);
     SessionEngine engine(view, settings);
-    CliDriver driver(engine, view, options.commands);
+    CliDriver driver(engine, view, options.commands, ::isatty(STDOUT_FILENO) != 0);
     view.onClosed = [&] { QTimer::singleShot(0, &app, [&] { app.exit(driver.ExitStatus()); }); };
     engine.StartSession(request);
     if (!engine.Session()) {

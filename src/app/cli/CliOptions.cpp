@@ -1,8 +1,14 @@
 #include "app/cli/CliOptions.h"
 
+#include <QFile>
+
 namespace tessaly {
 
 namespace {
+
+// A password file whose first line is longer than this is refused rather than read to its end (it
+// may be a device that never ends a line).
+constexpr qsizetype kMaxPasswordLength = 4096;
 
 std::optional<quint16> ParsePort(const QString& text) {
     bool ok = false;
@@ -17,24 +23,66 @@ CliParseResult Fail(const QString& error) {
     return {std::nullopt, error};
 }
 
+// The first line of the file, without its line end (LF or CR LF); nothing, with *error set, when the
+// file cannot be read.
+std::optional<QByteArray> ReadPasswordFile(const QString& path, QString* error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read the password file %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    QByteArray line = file.readLine(kMaxPasswordLength + 3);
+    if (line.isEmpty() && file.error() != QFileDevice::NoError) {
+        *error = QStringLiteral("cannot read the password file %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    if (line.endsWith('\n')) {
+        line.chop(line.endsWith("\r\n") ? 2 : 1);
+    }
+    if (line.size() > kMaxPasswordLength) {
+        *error = QStringLiteral("the first line of the password file %1 is too long").arg(path);
+        return std::nullopt;
+    }
+    return line;
+}
+
 } // namespace
 
+CliEnvironment CliEnvironment::FromProcess() {
+    CliEnvironment environment;
+    const QByteArray password = qgetenv(kPasswordVariable);
+    if (!password.isEmpty()) {
+        environment.password = password;
+    }
+    return environment;
+}
+
 const char* CliUsage() {
-    return "usage: tessaly-cli [--user NAME] [--pass PASSWORD] [--port N] [--config-dir DIR] HOST[:PORT] "
-           "[COMMAND ...]\n"
+    return "usage: tessaly-cli [--user NAME] [--pass PASSWORD | --pass-file FILE] [--port N]\n"
+           "                   [--config-dir DIR] HOST[:PORT] [COMMAND ...]\n"
+           "       tessaly-cli --help\n"
+           "password, the first of:\n"
+           "  --pass PASSWORD   on the command line, where every local user can read it in the process\n"
+           "                    list: prefer --pass-file or TESSALY_PASSWORD\n"
+           "  --pass-file FILE  the first line of FILE\n"
+           "  TESSALY_PASSWORD  this environment variable, when it is set and not empty\n"
+           "  (none)            anonymous logins send the e-mail address set in the settings\n"
            "commands, run in order after login:\n"
            "  quote LINE   send LINE to the server as it is\n"
            "  ls           print the current listing: type, name, size, date, time, permissions\n"
            "  cd PATH      change directory (absolute, or below the current one)\n"
            "  up           go to the parent directory\n"
            "  pwd          print the current directory\n"
+           "on a terminal, control characters from the server are shown as \\xNN and a backslash as \\\\;\n"
+           "pipes and files get the bytes as they are\n"
            "exit status: 0 logged in and every command succeeded, 1 logged in but a command failed,\n"
            "             2 the session ended before or during login, 64 bad arguments\n";
 }
 
-CliParseResult ParseCliArguments(const QStringList& arguments) {
+CliParseResult ParseCliArguments(const QStringList& arguments, const CliEnvironment& environment) {
     CliOptions options;
     std::optional<quint16> portOption;
+    std::optional<QString> passwordFile;
     qsizetype i = 1;
     for (; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
@@ -45,14 +93,25 @@ CliParseResult ParseCliArguments(const QStringList& arguments) {
             ++i;
             break;
         }
+        if (argument == u"--help") {
+            options.help = true;
+            return {options, {}};
+        }
         if (i + 1 >= arguments.size()) {
             return Fail(QStringLiteral("option ") + argument + QStringLiteral(" needs a value"));
         }
         const QString& value = arguments[++i];
         if (argument == u"--user") {
             options.user = value.toUtf8();
-        } else if (argument == u"--pass") {
-            options.password = value.toUtf8();
+        } else if (argument == u"--pass" || argument == u"--pass-file") {
+            if (options.password || passwordFile) {
+                return Fail(QStringLiteral("the password is given twice (--pass, --pass-file)"));
+            }
+            if (argument == u"--pass") {
+                options.password = value.toUtf8();
+            } else {
+                passwordFile = value;
+            }
         } else if (argument == u"--port") {
             portOption = ParsePort(value);
             if (!portOption) {
@@ -109,6 +168,16 @@ CliParseResult ParseCliArguments(const QStringList& arguments) {
         }
         options.commands.append(
             {command == u"quote" ? CliCommand::Kind::Quote : CliCommand::Kind::Cd, argument});
+    }
+    // The command line overrides the environment.
+    if (passwordFile) {
+        QString error;
+        options.password = ReadPasswordFile(*passwordFile, &error);
+        if (!options.password) {
+            return Fail(error);
+        }
+    } else if (!options.password) {
+        options.password = environment.password;
     }
     return {options, {}};
 }

@@ -9,8 +9,12 @@
 namespace tessaly {
 
 // The command line of tessaly-cli:
-//   tessaly-cli [--user NAME] [--pass PASSWORD] [--port N] [--config-dir DIR] HOST[:PORT] [COMMAND ...]
-// The commands run in order after login:
+//   tessaly-cli [--user NAME] [--pass PASSWORD | --pass-file FILE] [--port N] [--config-dir DIR]
+//               HOST[:PORT] [COMMAND ...]
+//   tessaly-cli --help
+// The password is the first of: --pass or --pass-file (not both), the environment variable
+// TESSALY_PASSWORD when it is set and not empty, none (anonymous logins then send the configured
+// e-mail address). The commands run in order after login:
 //   quote LINE  send LINE to the server as it is
 //   ls          print the items of the current listing
 //   cd PATH     change directory (PATH absolute, or below the current directory)
@@ -24,6 +28,7 @@ struct CliCommand {
 };
 
 struct CliOptions {
+    bool help = false; // --help: print the usage and do nothing else
     QByteArray host;
     quint16 port = 21;
     std::optional<QByteArray> user;
@@ -32,12 +37,22 @@ struct CliOptions {
     QList<CliCommand> commands;
 };
 
+// What the process environment adds to the command line.
+struct CliEnvironment {
+    std::optional<QByteArray> password; // TESSALY_PASSWORD
+
+    static constexpr const char* kPasswordVariable = "TESSALY_PASSWORD";
+    static CliEnvironment FromProcess();
+};
+
 struct CliParseResult {
     std::optional<CliOptions> options; // empty on a usage error
     QString error;
 };
 
-CliParseResult ParseCliArguments(const QStringList& arguments);
+// Parses the arguments (the program name first). Reads the file of --pass-file; one that cannot be
+// read is a usage error.
+CliParseResult ParseCliArguments(const QStringList& arguments, const CliEnvironment& environment = {});
 const char* CliUsage();
 
 } // namespace tessaly

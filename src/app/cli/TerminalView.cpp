@@ -1,6 +1,7 @@
 #include "app/cli/TerminalView.h"
 
-#include <cstdio>
+#include <array>
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <termios.h>
@@ -10,51 +11,212 @@ namespace tessaly {
 
 namespace {
 
-void WriteErr(const QByteArray& bytes) {
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
+// The length of the valid UTF-8 sequence that starts at text[i], a byte from 0x80 up; 0 when there is
+// none there (a stray continuation byte, an overlong form, a surrogate, past U+10FFFF, cut short).
+qsizetype Utf8SequenceLength(QByteArrayView text, qsizetype i) {
+    const auto at = [text](qsizetype k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = at(i);
+    qsizetype length = 0;
+    unsigned char low = 0x80; // the range of the second byte
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : low;
+        high = lead == 0xED ? 0x9F : high;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : low;
+        high = lead == 0xF4 ? 0x8F : high;
+    } else {
+        return 0;
+    }
+    if (text.size() - i < length || at(i + 1) < low || at(i + 1) > high) {
+        return 0;
+    }
+    for (qsizetype k = 2; k < length; ++k) {
+        if ((at(i + k) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return length;
 }
 
-// Reads one line from the terminal, without echo when asked.
-QByteArray ReadTerminalLine(bool echo) {
-    termios saved{};
-    const bool isTerminal = ::tcgetattr(STDIN_FILENO, &saved) == 0;
-    if (!echo && isTerminal) {
-        termios quiet = saved;
+void AppendHexEscape(QByteArray& out, unsigned char byte) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const std::array<char, 4> escaped = {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+    out.append(escaped.data(), escaped.size());
+}
+
+// Echo off on standard input while the password is typed. A signal that ends the process meanwhile
+// (Ctrl+C, Ctrl+\, kill, a closed terminal) would leave the user's terminal without echo; the
+// handler puts the saved settings back first and then lets the signal take its default action.
+termios gSavedTerminal{};
+volatile sig_atomic_t gRestoreOnSignal = 0;
+constexpr std::array<int, 4> kEndingSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+void RestoreTerminalAndReraise(int signal) {
+    // Only async-signal-safe calls here.
+    if (gRestoreOnSignal != 0) {
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
+        const char newline = '\n';
+        [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, &newline, 1);
+    }
+    // SA_RESETHAND has put the default action back and SA_NODEFER leaves the signal unblocked, so
+    // this ends the process as the signal would have without the handler.
+    ::raise(signal);
+}
+
+class EchoOff {
+public:
+    EchoOff() {
+        if (::tcgetattr(STDIN_FILENO, &gSavedTerminal) != 0) {
+            return;
+        }
+        active_ = true;
+        gRestoreOnSignal = 1;
+        struct sigaction action {};
+        action.sa_handler = RestoreTerminalAndReraise;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND | SA_NODEFER;
+        for (std::size_t k = 0; k < kEndingSignals.size(); ++k) {
+            ::sigaction(kEndingSignals[k], nullptr, &previous_[k]);
+            // A signal the process was told to ignore (nohup, a background job) stays ignored.
+            if (previous_[k].sa_handler != SIG_IGN) {
+                ::sigaction(kEndingSignals[k], &action, nullptr);
+            }
+        }
+        termios quiet = gSavedTerminal;
         quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
         ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     }
+    ~EchoOff() {
+        if (!active_) {
+            return;
+        }
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &gSavedTerminal);
+        for (std::size_t k = 0; k < kEndingSignals.size(); ++k) {
+            ::sigaction(kEndingSignals[k], &previous_[k], nullptr);
+        }
+        gRestoreOnSignal = 0;
+    }
+    EchoOff(const EchoOff&) = delete;
+    EchoOff& operator=(const EchoOff&) = delete;
+
+    bool active() const { return active_; }
+
+private:
+    bool active_ = false;
+    std::array<struct sigaction, kEndingSignals.size()> previous_{};
+};
+
+std::string ReadLine() {
     std::string line;
     std::getline(std::cin, line);
-    if (!echo && isTerminal) {
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-        WriteErr("\n");
-    }
-    return QByteArray::fromStdString(line);
+    return line;
 }
 
 } // namespace
 
+void AppendEscapedForTerminal(QByteArray& out, QByteArrayView text) {
+    qsizetype plainFrom = 0; // bytes from here to i go out as they are
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        qsizetype keep = 0;
+        if (byte >= 0x20 && byte < 0x7F) {
+            keep = byte == '\\' ? 0 : 1;
+        } else if (byte >= 0x80) {
+            const qsizetype length = Utf8SequenceLength(text, i);
+            const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+            keep = length > 0 ? (c1 ? 0 : length) : (byte >= 0xA0 ? 1 : 0);
+        }
+        if (keep > 0) {
+            i += keep;
+            continue;
+        }
+        out.append(text.sliced(plainFrom, i - plainFrom));
+        if (byte == '\\') {
+            out.append("\\\\");
+        } else if (byte == 0xC2 && Utf8SequenceLength(text, i) == 2) {
+            AppendHexEscape(out, byte);
+            AppendHexEscape(out, static_cast<unsigned char>(text[++i]));
+        } else {
+            AppendHexEscape(out, byte);
+        }
+        plainFrom = ++i;
+    }
+    out.append(text.sliced(plainFrom));
+}
+
+QByteArray EscapeForTerminal(QByteArrayView text) {
+    QByteArray out;
+    out.reserve(text.size());
+    AppendEscapedForTerminal(out, text);
+    return out;
+}
+
+TerminalView::TerminalView(bool errorsOnTerminal, std::FILE* errors)
+    : errors_(errors), errorsOnTerminal_(errorsOnTerminal) {}
+
+void TerminalView::Write(const QByteArray& bytes) const {
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), errors_);
+    std::fflush(errors_);
+}
+
+void TerminalView::AppendShown(QByteArray& out, QByteArrayView text) const {
+    if (errorsOnTerminal_) {
+        AppendEscapedForTerminal(out, text);
+    } else {
+        out.append(text);
+    }
+}
+
 void TerminalView::AppendLog(const QByteArray& text, LogColour /*colour*/) {
-    QByteArray line = text;
-    line.replace("\r\n", "\n");
-    WriteErr(line);
+    // The engine ends its lines with CR LF; LF alone ends them here.
+    QByteArray out;
+    out.reserve(text.size());
+    const QByteArrayView all(text);
+    qsizetype from = 0;
+    while (from < all.size()) {
+        const qsizetype lineBreak = all.indexOf('\n', from);
+        const qsizetype end = lineBreak < 0 ? all.size() : lineBreak;
+        const qsizetype contentEnd = lineBreak > from && all[lineBreak - 1] == '\r' ? lineBreak - 1 : end;
+        AppendShown(out, all.sliced(from, contentEnd - from));
+        if (lineBreak >= 0) {
+            out.append('\n');
+        }
+        from = end + 1;
+    }
+    Write(out);
 }
 
 bool TerminalView::AskLogin(LoginRequest& request) {
     if (::isatty(STDIN_FILENO) == 0) {
         return false;
     }
-    WriteErr("Login to " + request.host + "\nUser name [" + request.userName + "]: ");
-    const QByteArray user = ReadTerminalLine(true);
+    QByteArray question = "Login to ";
+    AppendShown(question, request.host);
+    question += "\nUser name [";
+    AppendShown(question, request.userName);
+    question += "]: ";
+    Write(question);
+    const std::string user = ReadLine();
     if (!std::cin) {
         return false;
     }
-    if (!user.isEmpty()) {
-        request.userName = user;
+    if (!user.empty()) {
+        request.userName = QByteArray::fromStdString(user);
     }
-    WriteErr("Password: ");
-    request.password = ReadTerminalLine(false);
+    Write("Password: ");
+    {
+        const EchoOff echoOff;
+        request.password = QByteArray::fromStdString(ReadLine());
+        if (echoOff.active()) {
+            Write("\n"); // the Enter the user typed was not echoed
+        }
+    }
     return static_cast<bool>(std::cin) && !request.userName.isEmpty();
 }
 
@@ -66,11 +228,13 @@ void TerminalView::ShowFailedCommands(const std::vector<FailureRecord>& records)
         for (const QByteArray& line : record.text.split('\n')) {
             const QByteArray trimmed = line.endsWith('\r') ? line.chopped(1) : line;
             if (!trimmed.isEmpty()) {
-                report += prefix + trimmed + '\n';
+                report += prefix;
+                AppendShown(report, trimmed);
+                report += '\n';
             }
         }
     }
-    WriteErr(report);
+    Write(report);
 }
 
 void TerminalView::SessionLoggedIn() {
