@@ -613,6 +613,20 @@ void CMainFrame::ShowListing(const ListingItems& items) {
     remote_->ShowItems(items);
 }
 void CMainFrame::ClearTasks() {}
+// The task list arrives with its own pane; until then its rows have nowhere to show.
+void CMainFrame::AddTaskRow(const TransferTask& /*task*/, bool /*append*/) {}
+void CMainFrame::RemoveTaskRow(int /*row*/) {}
+void CMainFrame::SetTaskCell(int /*row*/, TaskColumn /*column*/, const QString& /*text*/) {}
+void CMainFrame::ShowTaskProgress(int /*row*/, qint64 /*total*/, qint64 /*position*/) {}
+void CMainFrame::SetTaskProgress(int /*row*/, qint64 /*position*/) {}
+void CMainFrame::SetTaskRedraw(bool /*enabled*/) {}
+void CMainFrame::SetTransferStatus(const QString& /*speed*/, const QString& /*timeLeft*/) {}
+void CMainFrame::SetWaitCursor(bool /*waiting*/) {}
+void CMainFrame::RefreshLocalPane() {}
+void CMainFrame::OpenFetchedFile(const QString& /*path*/, FetchedFileAction /*action*/) {}
+ConflictAnswer CMainFrame::AskConflict(const ConflictQuestion& /*question*/) {
+    return {};
+}
 
 QString CMainFrame::WindowTitle() const {
     return windowTitle();

@@ -75,6 +75,62 @@ void RecordingView::ShowFailedCommands(const std::vector<FailureRecord>& records
     failureReports.append(records);
 }
 
+void RecordingView::AddTaskRow(const TransferTask& task, bool append) {
+    TaskRow row;
+    row.task = &task;
+    row.cells[int(TaskColumn::Local)] = task.localPath;
+    if (!task.directory) {
+        row.cells[int(TaskColumn::Size)] = QString::number(task.totalSize);
+        row.cells[int(TaskColumn::Transferring)] = QStringLiteral("0");
+    }
+    row.cells[int(TaskColumn::Remote)] = QString::fromUtf8(task.RemoteText());
+    if (append) {
+        taskRows.append(row);
+    } else {
+        taskRows.prepend(row);
+    }
+}
+
+void RecordingView::RemoveTaskRow(int row) {
+    if (row >= 0 && row < taskRows.size()) {
+        taskRows.removeAt(row);
+    }
+}
+
+void RecordingView::SetTaskCell(int row, TaskColumn column, const QString& text) {
+    if (row >= 0 && row < taskRows.size()) {
+        taskRows[row].cells[int(column)] = text;
+    }
+}
+
+void RecordingView::ShowTaskProgress(int row, qint64 total, qint64 position) {
+    if (row >= 0 && row < taskRows.size()) {
+        taskRows[row].progressShown = true;
+        taskRows[row].progressTotal = total;
+        taskRows[row].progress = position;
+    }
+}
+
+void RecordingView::SetTaskProgress(int row, qint64 position) {
+    if (row >= 0 && row < taskRows.size()) {
+        taskRows[row].progress = position;
+        taskRows[row].cells[int(TaskColumn::Transferring)] = QString::number(position);
+    }
+}
+
+ConflictAnswer RecordingView::AskConflict(const ConflictQuestion& question) {
+    conflictQuestions.append(question);
+    if (whileAskingConflict) {
+        whileAskingConflict();
+    }
+    if (conflictAnswers.empty()) {
+        return {};
+    }
+    const ConflictAnswer answer = conflictAnswers.front();
+    conflictAnswers.pop_front();
+    return answer;
+}
+
 } // namespace tessaly::test
 
 QT_BEGIN_NAMESPACE

@@ -29,12 +29,31 @@ public:
         listings.append(items);
         ++listingCount;
     }
-    void ClearTasks() override { ++taskClears; }
+    void AddTaskRow(const TransferTask& task, bool append) override;
+    void RemoveTaskRow(int row) override;
+    void ClearTasks() override {
+        ++taskClears;
+        taskRows.clear();
+    }
+    void SetTaskCell(int row, TaskColumn column, const QString& text) override;
+    void ShowTaskProgress(int row, qint64 total, qint64 position) override;
+    void SetTaskProgress(int row, qint64 position) override;
+    void SetTaskRedraw(bool enabled) override { taskRedraw = enabled; }
+    void SetTransferStatus(const QString& speed, const QString& timeLeft) override {
+        speedText = speed;
+        timeLeftText = timeLeft;
+    }
+    void SetWaitCursor(bool waiting) override { waitCursor = waiting; }
+    void RefreshLocalPane() override { ++localRefreshes; }
+    void OpenFetchedFile(const QString& path, FetchedFileAction action) override {
+        openedFiles.append({path, action});
+    }
     QString WindowTitle() const override { return title; }
     void SetWindowTitle(const QString& newTitle) override { title = newTitle; }
     bool AskLogin(LoginRequest& request) override;
     void ShowServerMessages(const QList<QByteArray>& messages) override { shownMessages.append(messages); }
     void ShowFailedCommands(const std::vector<FailureRecord>& records) override;
+    ConflictAnswer AskConflict(const ConflictQuestion& question) override;
     void SessionLoggedIn() override { ++loggedInCount; }
     void SessionIdle() override { ++idleCount; }
     void SessionClosed() override { ++closedCount; }
@@ -61,6 +80,27 @@ public:
     int listingCount = 0;
     // The names the last listing showed, directories first.
     QList<QByteArray> shownNames() const;
+
+    // The task list as rows of cell texts, each with its task and progress.
+    struct TaskRow {
+        const TransferTask* task = nullptr;
+        QString cells[6];
+        bool progressShown = false;
+        qint64 progressTotal = 0;
+        qint64 progress = 0;
+    };
+    QList<TaskRow> taskRows;
+    bool taskRedraw = true;
+    QString speedText;
+    QString timeLeftText;
+    bool waitCursor = false;
+    int localRefreshes = 0;
+    QList<std::pair<QString, FetchedFileAction>> openedFiles;
+    // Answers to the conflict question in order; none left means Cancel. whileAskingConflict runs
+    // while it is open.
+    std::deque<ConflictAnswer> conflictAnswers;
+    QList<ConflictQuestion> conflictQuestions;
+    std::function<void()> whileAskingConflict;
 
     QString title = QStringLiteral("Tessaly Client");
     bool paneEnabled = false;

@@ -31,7 +31,19 @@ public:
     void ClearPane() override {}
     void SetPath(const QByteArray&) override {}
     void ShowListing(const ListingItems&) override {}
+    void AddTaskRow(const TransferTask&, bool) override {}
+    void RemoveTaskRow(int) override {}
     void ClearTasks() override {}
+    void SetTaskCell(int, TaskColumn, const QString&) override {}
+    void ShowTaskProgress(int, qint64, qint64) override {}
+    void SetTaskProgress(int, qint64) override {}
+    void SetTaskRedraw(bool) override {}
+    void SetTransferStatus(const QString&, const QString&) override {}
+    void SetWaitCursor(bool) override {}
+    void RefreshLocalPane() override {}
+    void OpenFetchedFile(const QString&, FetchedFileAction) override {}
+    // Without a way to ask, a conflict cancels the job, so nothing is overwritten by surprise.
+    ConflictAnswer AskConflict(const ConflictQuestion&) override { return {}; }
     QString WindowTitle() const override { return title_; }
     void SetWindowTitle(const QString& title) override { title_ = title; }
     bool AskLogin(LoginRequest& request) override;
