@@ -24,7 +24,7 @@
 
 namespace {
 
-constexpr int kYear = 2026;
+constexpr tessaly::LocalDate kToday{2026, 12, 8};
 
 QByteArray UnixListing(int lineCount, std::uint32_t seed) {
     static constexpr const char* kOwners[] = {"root", "ftp", "alice", "www-data", "1000", "backup"};
@@ -126,8 +126,8 @@ QByteArray OwnCopy(const QByteArray& listing) {
 enum class Source { Shared, TakenOver };
 
 tessaly::ParsedListing Parse(const QByteArray& listing, bool cache, Source source, QByteArray& own) {
-    return source == Source::TakenOver ? tessaly::ParseListing(std::move(own), "/pub", cache, kYear)
-                                       : tessaly::ParseListing(listing, "/pub", cache, kYear);
+    return source == Source::TakenOver ? tessaly::ParseListing(std::move(own), "/pub", cache, kToday)
+                                       : tessaly::ParseListing(listing, "/pub", cache, kToday);
 }
 
 void ReportMemory(benchmark::State& state, const QByteArray& listing, bool cache,
@@ -200,7 +200,7 @@ void BM_ParseDosListing(benchmark::State& state) {
     const QByteArray listing = DosListing(lineCount, 7);
     ReportMemory(state, listing, false);
     for (auto _ : state) {
-        const tessaly::ParsedListing parsed = tessaly::ParseListing(listing, "/", false, kYear);
+        const tessaly::ParsedListing parsed = tessaly::ParseListing(listing, "/", false, kToday);
         benchmark::DoNotOptimize(parsed.items.files.constData());
     }
     SetRates(state, lineCount, listing.size());
@@ -210,9 +210,9 @@ BENCHMARK(BM_ParseDosListing)->Arg(100'000)->Unit(benchmark::kMillisecond);
 void BM_RebuildFromEntry(benchmark::State& state) {
     const int lineCount = int(state.range(0));
     const QByteArray listing = UnixListing(lineCount, 20261207);
-    const tessaly::FolderCacheEntry entry = *tessaly::ParseListing(listing, "/pub", true, kYear).cacheEntry;
+    const tessaly::FolderCacheEntry entry = *tessaly::ParseListing(listing, "/pub", true, kToday).cacheEntry;
     for (auto _ : state) {
-        const tessaly::ListingItems items = tessaly::RebuildFromEntry(entry, kYear);
+        const tessaly::ListingItems items = tessaly::RebuildFromEntry(entry, kToday);
         benchmark::DoNotOptimize(items.files.constData());
     }
     SetRates(state, entry.lineCount(), listing.size());

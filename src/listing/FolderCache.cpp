@@ -6,26 +6,6 @@
 
 namespace tessaly {
 
-namespace {
-
-char ToLowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
-} // namespace
-
-bool SamePathIgnoringCase(QByteArrayView a, QByteArrayView b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (ToLowerAscii(a[i]) != ToLowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 FolderCacheEntry::FolderCacheEntry(QByteArray path, qsizetype reserveBytes, qsizetype reserveLines)
     : path(std::move(path)) {
     text_.reserve(reserveBytes);
@@ -74,7 +54,7 @@ FolderCacheEntry* FolderCache::Find(QByteArrayView path) {
 
 const FolderCacheEntry* FolderCache::Find(QByteArrayView path) const {
     for (const std::unique_ptr<FolderCacheEntry>& entry : entries_) {
-        if (SamePathIgnoringCase(entry->path, path)) {
+        if (QByteArrayView(entry->path) == path) {
             return entry.get();
         }
     }

@@ -70,8 +70,8 @@ private:
 // list.
 class FolderCache {
 public:
-    // The first entry whose path equals path, ignoring the case of the letters A to Z; other bytes
-    // must be equal (so paths in UTF-8 or any other encoding never match by accident).
+    // The first entry whose path equals path byte for byte. Letter case counts: on a case-sensitive
+    // server "/pub" and "/Pub" are two directories, and the cache must not show one for the other.
     FolderCacheEntry* Find(QByteArrayView path);
     const FolderCacheEntry* Find(QByteArrayView path) const;
     // Adds the entry at the end; returns it where the cache keeps it.
@@ -89,8 +89,5 @@ public:
 private:
     std::vector<std::unique_ptr<FolderCacheEntry>> entries_;
 };
-
-// True when a and b are the same path apart from the case of ASCII letters.
-bool SamePathIgnoringCase(QByteArrayView a, QByteArrayView b);
 
 } // namespace tessaly

@@ -8,7 +8,7 @@ namespace tessaly {
 // Where the first fields of a listing line lie. Fields are runs of non-blanks separated by runs of
 // blanks (space characters only); a line that begins with a blank begins with an empty field.
 struct LineFields {
-    static constexpr int kMaxFields = 9;
+    static constexpr int kMaxFields = 11;
     int count = 0;                  // how many fields were found, at most the number asked for
     qsizetype starts[kMaxFields]{}; // where each found field starts
     qsizetype ends[kMaxFields]{};   // where each ends (filled for all but the last field asked for)

@@ -5,8 +5,8 @@
 #include "listing/LocalTimeCache.h"
 
 #include <QExplicitlySharedDataPointer>
+#include <algorithm>
 #include <cstring>
-#include <ctime>
 #include <utility>
 #include <vector>
 
@@ -134,12 +134,7 @@ template <typename Visit> void ForEachLine(const char* data, qsizetype size, Vis
 } // namespace
 
 int CurrentLocalYear() {
-    const std::time_t now = std::time(nullptr);
-    std::tm fields{};
-    if (localtime_r(&now, &fields) == nullptr) {
-        return 1970;
-    }
-    return fields.tm_year + 1900;
+    return LocalDate::Today().year;
 }
 
 // Builds the items of a listing or a cache entry. The items share stores (usually one) whose texts
@@ -147,22 +142,31 @@ int CurrentLocalYear() {
 // complete, so the lines may be moved into it after they were parsed.
 class ListingAssembly {
 public:
-    explicit ListingAssembly(int currentLocalYear) : texts_(times_), currentLocalYear_(currentLocalYear) {}
+    ListingAssembly(const LocalDate& today, qsizetype maxItems)
+        : texts_(times_), today_(today), maxItems_(std::max<qsizetype>(maxItems, 0)) {}
 
     // Parses line, which will lie at offset at of the final buffer, and files the item when it is
-    // worth listing (every item, with keepAll). Returns whether it was filed.
+    // worth listing (every item, with keepAll). Returns whether it was filed. Once maxItems items
+    // were filed, the line is only counted as cut.
     bool Add(QByteArrayView line, qsizetype at, ListingItems& items, bool keepAll = false) {
+        if (filed_ >= maxItems_) {
+            ++cutLines_;
+            return false;
+        }
         if (stores_.empty() || at - base_ > ItemStore::kMaxOffset || !texts_.store().HasRoomForTexts()) {
             StartStore(at);
         }
-        RemoteItem item(line, currentLocalYear_, texts_);
+        RemoteItem item(line, today_, texts_);
         if (!keepAll && !item.Listable(line)) {
             return false;
         }
         item.lineStart_ = quint32(at - base_);
         File(items, std::move(item));
+        ++filed_;
         return true;
     }
+
+    qsizetype cutLines() const { return cutLines_; }
 
     // The items' lines lie in bytes, which the stores keep from now on.
     void Finish(const QByteArray& bytes) {
@@ -178,7 +182,7 @@ public:
     // kept lines the entry's text.
     void Cached(const char* in, qsizetype size, QByteArray text, ListingItems& items,
                 FolderCacheEntry& entry) {
-        entry.ReserveLines(KeptLinesEstimate(in, size));
+        entry.ReserveLines(std::min(KeptLinesEstimate(in, size), maxItems_));
         char* const out = text.data();
         qsizetype written = 0;
         ForEachLine(in, size, [&](qsizetype start, qsizetype length) {
@@ -216,65 +220,74 @@ private:
 
     LocalTimeCache times_;
     ItemTexts texts_;
-    int currentLocalYear_;
+    LocalDate today_;
+    qsizetype maxItems_;
+    qsizetype filed_ = 0;
+    qsizetype cutLines_ = 0;
     std::vector<std::pair<QExplicitlySharedDataPointer<ItemStore>, qsizetype>> stores_;
     qsizetype base_ = 0; // where the offsets of the newest store count from
 };
 
 ParsedListing ParseListing(const QByteArray& listing, const QByteArray& path, bool cacheEnabled,
-                           int currentLocalYear) {
+                           const LocalDate& today, qsizetype maxItems) {
     ParsedListing result;
-    ListingAssembly assembly(currentLocalYear);
+    ListingAssembly assembly(today, maxItems);
     const qsizetype size = listing.size();
     if (cacheEnabled) {
         // The kept lines go to a buffer of their own: each with one line end, they take at most the
         // listing's bytes plus one (for a last line without a line end).
         assembly.Cached(listing.constData(), size, QByteArray(size + 1, Qt::Uninitialized), result.items,
                         result.cacheEntry.emplace(path));
-        return result;
+    } else {
+        // The items share these bytes; bytes the array does not own are copied here.
+        QByteArray bytes = listing;
+        if (!bytes.data_ptr().isMutable()) {
+            bytes = QByteArray(listing.constData(), size);
+        }
+        assembly.Uncached(bytes, result.items);
     }
-    // The items share these bytes; bytes the array does not own are copied here.
-    QByteArray bytes = listing;
-    if (!bytes.data_ptr().isMutable()) {
-        bytes = QByteArray(listing.constData(), size);
-    }
-    assembly.Uncached(bytes, result.items);
+    result.cutLines = assembly.cutLines();
     return result;
 }
 
 ParsedListing ParseListing(QByteArray&& listing, const QByteArray& path, bool cacheEnabled,
-                           int currentLocalYear) {
+                           const LocalDate& today, qsizetype maxItems) {
     if (listing.data_ptr().needsDetach() || !listing.data_ptr().isMutable()) {
-        return ParseListing(std::as_const(listing), path, cacheEnabled, currentLocalYear);
+        return ParseListing(std::as_const(listing), path, cacheEnabled, today, maxItems);
     }
     QByteArray bytes = std::move(listing);
     ParsedListing result;
-    ListingAssembly assembly(currentLocalYear);
+    ListingAssembly assembly(today, maxItems);
     const qsizetype size = bytes.size();
     if (!cacheEnabled) {
         if (bytes.capacity() - size > size / 8) {
             bytes.squeeze(); // before the items share it
         }
         assembly.Uncached(bytes, result.items);
-        return result;
+    } else {
+        if (size > 0 && !IsLineEnd(bytes.constData()[size - 1])) {
+            bytes.resize(size + 1); // room for the line end of the last line
+        }
+        const char* in = bytes.constData();
+        assembly.Cached(in, size, std::move(bytes), result.items, result.cacheEntry.emplace(path));
     }
-    if (size > 0 && !IsLineEnd(bytes.constData()[size - 1])) {
-        bytes.resize(size + 1); // room for the line end of the last line
-    }
-    const char* in = bytes.constData();
-    assembly.Cached(in, size, std::move(bytes), result.items, result.cacheEntry.emplace(path));
+    result.cutLines = assembly.cutLines();
     return result;
 }
 
-ListingItems RebuildFromEntry(const FolderCacheEntry& entry, int currentLocalYear) {
+ListingItems RebuildFromEntry(const FolderCacheEntry& entry, const LocalDate& today, qsizetype maxItems,
+                              qsizetype* cutLines) {
     ListingItems items;
-    ListingAssembly assembly(currentLocalYear);
+    ListingAssembly assembly(today, maxItems);
     const char* text = entry.text().constData();
     for (qsizetype i = 0; i < entry.lineCount(); ++i) {
         const qsizetype start = entry.lineStart(i);
         assembly.Add(QByteArrayView(text + start, entry.lineLength(i)), start, items, true);
     }
     assembly.Finish(entry.text());
+    if (cutLines) {
+        *cutLines = assembly.cutLines();
+    }
     return items;
 }
 

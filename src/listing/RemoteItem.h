@@ -14,12 +14,37 @@ class ItemTexts;
 class ListingAssembly;
 class LocalTimeCache;
 
+// A local calendar date: the day on which a listing is read. Unix listings give the time of day
+// instead of the year for recent files, so the year of such a date is decided from this day.
+struct LocalDate {
+    int year = 1970;
+    int month = 1; // 1 to 12
+    int day = 1;   // 1 to 31
+
+    // Today in the local time zone.
+    static LocalDate Today();
+};
+
 // One file or directory of a remote listing, parsed from one listing line.
 //
 // Two line forms are understood. A line whose first byte is a decimal digit is read in the MS-DOS
 // style of Windows servers ("05-12-03  12:30PM       <DIR>          pub"); any other line in the Unix
 // long-listing style ("drwxr-xr-x   2 owner group     4096 Jan  5  2003 my docs"). A line that does
 // not parse gives an item whose valid() is false; the listing parser drops those.
+//
+// Unix style lines are read by finding the date: the first English month name (any case) from the
+// fourth field on that is followed by a day (one or two digits), a year (digits) or a time of day
+// ("10:25"), and a name, and that follows a size. So the group column may be missing, and a device's
+// size column "major, minor" ("1, 3" or "1,3", size 0) is read, whatever blanks the name holds. A line
+// without such a date (a month in another language, over-long or unreadable date fields) is read by
+// counting fields as the original program did: with nine fields or more the fourth is the group,
+// with fewer there is none. The name starts one blank after the year or time field, so its leading
+// blanks are kept, and runs to the end of the line; on link lines (type "l") it ends before the first
+// " -> ". A name must hold more than blanks.
+//
+// MS-DOS style: the name of a file starts one blank after its size; the name of a "<DIR>" entry ten
+// blanks after the marker, where IIS puts it, or at the first non-blank when fewer blanks follow.
+// A time with "AM" or "PM" is turned into the 24-hour clock; one without is taken as given.
 //
 // Unusual lines are read this way. Nothing is cut for length (only a line of 4 GiB or more is
 // invalid). A number is its field's leading ASCII digits, 0 when there are none; a size beyond 64
@@ -41,21 +66,25 @@ public:
     // An empty item that comes from no line; it is not valid.
     RemoteItem() = default;
     // Parses one line. Bytes from the first CR or LF on are not part of it. A year-less Unix date
-    // ("Mar  7 10:25") is taken to lie in currentLocalYear.
-    RemoteItem(const QByteArray& line, int currentLocalYear);
+    // ("Mar  7 10:25") is taken to lie in the year of today, unless it would then lie more than a
+    // day after today: then it lies in the year before (servers give the time of day instead of the
+    // year for files of the last months). A date that lies tomorrow in the next year (Jan 1 read on
+    // Dec 31) lies in the next year.
+    RemoteItem(const QByteArray& line, const LocalDate& today);
     // The same, converting dates through a cache shared by the lines of one listing.
-    RemoteItem(const QByteArray& line, int currentLocalYear, LocalTimeCache& times);
+    RemoteItem(const QByteArray& line, const LocalDate& today, LocalTimeCache& times);
     // Parses the length bytes at start of buffer as one line and shares buffer. The range must lie
     // inside buffer and hold no CR or LF (a line as ParseListing splits them); any that it holds are
     // taken as part of the line.
-    RemoteItem(const QByteArray& buffer, qsizetype start, qsizetype length, int currentLocalYear,
+    RemoteItem(const QByteArray& buffer, qsizetype start, qsizetype length, const LocalDate& today,
                LocalTimeCache& times);
 
     bool valid() const { return valid_; }
     // True for MS-DOS style lines, false for Unix style ones.
     bool dosStyle() const { return dosStyle_; }
-    // MS-DOS style: the line holds "<DIR>". Unix style: the type letter is anything but "-", so
-    // links, devices and sockets count as directories too.
+    // MS-DOS style: the line holds "<DIR>". Unix style: the type letter is "d" (a directory) or "l"
+    // (a link, which the panes treat as a directory); FIFOs, sockets, devices and every other type
+    // are files.
     bool isDirectory() const { return isDirectory_; }
     // The byte size the listing gives (0 for MS-DOS directories). Sizes too large for 64 bits read
     // as the largest 64-bit number.
@@ -66,13 +95,13 @@ public:
         return hasModified_ ? std::optional<qint64>(qint64(modified_)) : std::nullopt;
     }
 
-    // The line as received; for Unix style lines cut before a link arrow "->" (and the blank in
-    // front of it).
+    // The line as received; for Unix style link lines (type "l") cut before the link arrow " -> ".
     QByteArrayView rawLine() const {
         return store_ ? QByteArrayView(store_->lines() + lineStart_, qsizetype(rawLength_))
                       : QByteArrayView();
     }
-    // The rest of the line after the last field, blanks inside and at the end included.
+    // The rest of the line from one blank after the last field before it (the year or time of day,
+    // the size or "<DIR>"), blanks at its start, inside and at the end included.
     QByteArrayView name() const { return rawLine().sliced(nameOffset_); }
     // Unix style: the bytes after the type letter up to and including the first blank, for example
     // "rwxr-xr-x " (empty when the line starts with a blank). Empty for MS-DOS style lines.
@@ -102,14 +131,20 @@ private:
     // the caller sets lineStart_ to where it will lie. Until then only the accessors that read no
     // line bytes (valid, dosStyle, isDirectory, size, modified, dateText, timeText, sizeText) may
     // be used.
-    RemoteItem(QByteArrayView line, int currentLocalYear, ItemTexts& texts);
-    // True for an item worth listing: valid, with a name that does not end in ".". Only for an item
-    // whose line bytes are still those of line (shared or not).
-    bool Listable(QByteArrayView line) const { return valid_ && line[qsizetype(rawLength_) - 1] != '.'; }
+    RemoteItem(QByteArrayView line, const LocalDate& today, ItemTexts& texts);
+    // True for an item worth listing: valid, and not the entry "." or "..". Only for an item whose
+    // line bytes are still those of line (shared or not).
+    bool Listable(QByteArrayView line) const {
+        if (!valid_) {
+            return false;
+        }
+        const QByteArrayView name = line.sliced(nameOffset_, qsizetype(rawLength_ - nameOffset_));
+        return name != QByteArrayView(".") && name != QByteArrayView("..");
+    }
 
-    void Parse(QByteArrayView line, int currentLocalYear, ItemTexts& texts);
+    void Parse(QByteArrayView line, const LocalDate& today, ItemTexts& texts);
     bool ParseDos(QByteArrayView line, ItemTexts& texts);
-    bool ParseUnix(QByteArrayView line, int currentLocalYear, ItemTexts& texts);
+    bool ParseUnix(QByteArrayView line, const LocalDate& today, ItemTexts& texts);
     void SetModified(std::optional<qint64> seconds);
 
     QExplicitlySharedDataPointer<ItemStore> store_; // the line and the texts; none for an empty item
