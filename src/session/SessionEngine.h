@@ -75,6 +75,8 @@ public:
 
     // The local time the log's time stamps are taken from; tests fix it.
     void SetClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
+    // The most entries a listing shows; the lines after them are cut. Tests lower it.
+    void SetListingItemLimit(qsizetype limit) { listingItemLimit_ = limit; }
 
     // Timers, for inspection by tests.
     const QTimer& KeepAliveTimer() const { return keepAliveTimer_; }
@@ -174,6 +176,7 @@ private:
 
     EngineView& view_;
     SettingsStore settings_;
+    qsizetype listingItemLimit_ = kMaxListingItems;
     std::function<QDateTime()> clock_;
 
     std::unique_ptr<FtpSession> session_;

@@ -353,9 +353,15 @@ QByteArray SessionEngine::FinishListing() {
         view_.SetPath(session.currentDirectory);
         // The parser takes the buffer over: it becomes the cache entry's text (or the bytes the items
         // share), so the listing is never held twice.
-        ParsedListing parsed =
-            ParseListing(std::move(session.listingBuffer), session.currentDirectory, cache);
+        ParsedListing parsed = ParseListing(std::move(session.listingBuffer), session.currentDirectory, cache,
+                                            LocalDate::Today(), listingItemLimit_);
         session.listingBuffer = QByteArray();
+        if (parsed.cutLines > 0) {
+            WriteLog(
+                LogKind::Error,
+                Format("Directory listing too long, only its first %lld entries are shown (%lld lines cut).",
+                       static_cast<long long>(listingItemLimit_), static_cast<long long>(parsed.cutLines)));
+        }
         if (parsed.cacheEntry) {
             session.folderCache.Append(std::move(*parsed.cacheEntry));
         }

@@ -441,5 +441,18 @@ TEST_F(SessionListing, RawDataCommandsNeitherHangNorReplaceTheListing) {
     EXPECT_EQ(h.engine().Session()->folderCache.at(0).text(), cachedText);
 }
 
+// A listing of more entries than the engine shows is cut, and the log says what was cut: the items
+// of short lines cannot take more memory than the bound allows.
+TEST_F(SessionListing, ListingPastTheItemLimitIsCutAndSaysSo) {
+    h.engine().SetListingItemLimit(2);
+    loginWith("-rw-r--r-- 1 o g 1 Jan 01 2026 a\r\n-rw-r--r-- 1 o g 2 Jan 01 2026 b\r\n"
+              "-rw-r--r-- 1 o g 3 Jan 01 2026 c\r\n-rw-r--r-- 1 o g 4 Jan 01 2026 d\r\n");
+    EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"a", "b"}));
+    EXPECT_TRUE(h.view.lines().contains(
+        "ERROR:>  Directory listing too long, only its first 2 entries are shown (2 lines cut)."))
+        << h.view.joined();
+    EXPECT_EQ(h.engine().Session()->folderCache.at(0).lineCount(), 2);
+}
+
 } // namespace
 } // namespace tessaly::test
