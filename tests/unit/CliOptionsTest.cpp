@@ -82,6 +82,30 @@ TEST(CliOptions, BadArgumentsAreRefused) {
     }
 }
 
+TEST(CliOptions, OnConflictTakesAnActionAndCancelsByDefault) {
+    EXPECT_EQ(Parse({"h"}).options->onConflict, std::nullopt);
+    const std::vector<std::pair<const char*, std::optional<ConflictChoice>>> actions = {
+        {"overwrite", ConflictChoice::Overwrite},
+        {"resume", ConflictChoice::Resume},
+        {"rename", ConflictChoice::Rename},
+        {"skip", ConflictChoice::Ignore},
+        {"cancel", std::nullopt},
+    };
+    for (const auto& [value, choice] : actions) {
+        const CliParseResult r = Parse({"--on-conflict", value, "h", "ls"});
+        ASSERT_TRUE(r.options) << value << ": " << r.error.toStdString();
+        EXPECT_EQ(r.options->onConflict, choice) << value;
+        EXPECT_EQ(r.options->host, "h") << value;
+    }
+    for (const char* bad : {"ignore", "Overwrite", "", "ask"}) {
+        const CliParseResult r = Parse({"--on-conflict", bad, "h"});
+        EXPECT_FALSE(r.options.has_value()) << bad;
+        EXPECT_TRUE(r.error.contains(QStringLiteral("--on-conflict"))) << r.error.toStdString();
+    }
+    EXPECT_FALSE(Parse({"h", "--on-conflict"}).options.has_value()) << "options come before the host";
+    EXPECT_TRUE(QByteArray(CliUsage()).contains("--on-conflict ACTION"));
+}
+
 TEST(CliOptions, PasswordFromTheCommandLineComesBeforeTheEnvironment) {
     QTemporaryDir dir;
     const auto file = [&dir](const char* name, const QByteArray& content) {

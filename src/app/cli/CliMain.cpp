@@ -53,6 +53,7 @@ int main(int argc, char** argv) {
 
     // What a server sent is escaped on the way to a terminal, and goes out byte for byte otherwise.
     TerminalView view(::isatty(STDERR_FILENO) != 0);
+    view.SetConflictAction(options.onConflict);
     SessionEngine engine(view, settings);
     CliDriver driver(engine, view, options.commands, ::isatty(STDOUT_FILENO) != 0);
     view.onClosed = [&] { QTimer::singleShot(0, &app, [&] { app.exit(driver.ExitStatus()); }); };

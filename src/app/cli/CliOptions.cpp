@@ -1,6 +1,8 @@
 #include "app/cli/CliOptions.h"
 
 #include <QFile>
+#include <algorithm>
+#include <array>
 
 namespace tessaly {
 
@@ -18,6 +20,19 @@ std::optional<quint16> ParsePort(const QString& text) {
     }
     return static_cast<quint16>(value);
 }
+
+// The values of --on-conflict; "cancel" (the default) has no choice.
+struct ConflictOption {
+    const char16_t* value;
+    std::optional<ConflictChoice> choice;
+};
+constexpr std::array<ConflictOption, 5> kConflictOptions = {{
+    {u"overwrite", ConflictChoice::Overwrite},
+    {u"resume", ConflictChoice::Resume},
+    {u"rename", ConflictChoice::Rename},
+    {u"skip", ConflictChoice::Ignore},
+    {u"cancel", std::nullopt},
+}};
 
 CliParseResult Fail(const QString& error) {
     return {std::nullopt, error};
@@ -59,7 +74,7 @@ CliEnvironment CliEnvironment::FromProcess() {
 
 const char* CliUsage() {
     return "usage: tessaly-cli [--user NAME] [--pass PASSWORD | --pass-file FILE] [--port N]\n"
-           "                   [--config-dir DIR] HOST[:PORT] [COMMAND ...]\n"
+           "                   [--config-dir DIR] [--on-conflict ACTION] HOST[:PORT] [COMMAND ...]\n"
            "       tessaly-cli --help\n"
            "password, the first of:\n"
            "  --pass PASSWORD   on the command line, where every local user can read it in the process\n"
@@ -67,6 +82,13 @@ const char* CliUsage() {
            "  --pass-file FILE  the first line of FILE\n"
            "  TESSALY_PASSWORD  this environment variable, when it is set and not empty\n"
            "  (none)            anonymous logins send the e-mail address set in the settings\n"
+           "--on-conflict ACTION, what a transfer does with a file whose target exists:\n"
+           "  cancel     stop the whole transfer job (the default)\n"
+           "  overwrite  replace the target\n"
+           "  resume     append what the target lacks; overwrite when it cannot be resumed (the server\n"
+           "             has no REST, or the target is not shorter than the source)\n"
+           "  rename     write the file beside the target as Temp_name_of_NAME\n"
+           "  skip       leave the target alone and go on with the next file\n"
            "commands, run in order after login:\n"
            "  quote LINE   send LINE to the server as it is\n"
            "  ls           print the current listing: type, name, size, date, time, permissions\n"
@@ -119,6 +141,16 @@ CliParseResult ParseCliArguments(const QStringList& arguments, const CliEnvironm
             }
         } else if (argument == u"--config-dir") {
             options.configDir = value;
+        } else if (argument == u"--on-conflict") {
+            const auto known =
+                std::find_if(kConflictOptions.begin(), kConflictOptions.end(),
+                             [&value](const ConflictOption& o) { return value == QStringView(o.value); });
+            if (known == kConflictOptions.end()) {
+                return Fail(QStringLiteral("bad --on-conflict action: %1 (overwrite, resume, rename, skip "
+                                           "or cancel)")
+                                .arg(value));
+            }
+            options.onConflict = known->choice;
         } else {
             return Fail(QStringLiteral("unknown option: ") + argument);
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transfer/ConflictQuestion.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -10,7 +12,7 @@ namespace tessaly {
 
 // The command line of tessaly-cli:
 //   tessaly-cli [--user NAME] [--pass PASSWORD | --pass-file FILE] [--port N] [--config-dir DIR]
-//               HOST[:PORT] [COMMAND ...]
+//               [--on-conflict overwrite|resume|rename|skip|cancel] HOST[:PORT] [COMMAND ...]
 //   tessaly-cli --help
 // The password is the first of: --pass or --pass-file (not both), the environment variable
 // TESSALY_PASSWORD when it is set and not empty, none (anonymous logins then send the configured
@@ -34,6 +36,8 @@ struct CliOptions {
     std::optional<QByteArray> user;
     std::optional<QByteArray> password;
     QString configDir;
+    // What a transfer does with a file whose target exists (--on-conflict); none cancels the job.
+    std::optional<ConflictChoice> onConflict;
     QList<CliCommand> commands;
 };
 

@@ -1,5 +1,7 @@
 #include "app/cli/TerminalView.h"
 
+#include "transfer/TransferMeter.h"
+
 #include <array>
 #include <csignal>
 #include <iostream>
@@ -158,7 +160,10 @@ QByteArray EscapeForTerminal(QByteArrayView text) {
 }
 
 TerminalView::TerminalView(bool errorsOnTerminal, std::FILE* errors)
-    : errors_(errors), errorsOnTerminal_(errorsOnTerminal) {}
+    : errors_(errors), errorsOnTerminal_(errorsOnTerminal) {
+    clock_.start();
+    clockMs = [this] { return clock_.elapsed(); };
+}
 
 void TerminalView::Write(const QByteArray& bytes) const {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), errors_);
@@ -189,7 +194,7 @@ void TerminalView::AppendLog(const QByteArray& text, LogColour /*colour*/) {
         }
         from = end + 1;
     }
-    Write(out);
+    WriteMessage(out);
 }
 
 bool TerminalView::AskLogin(LoginRequest& request) {
@@ -234,7 +239,7 @@ void TerminalView::ShowFailedCommands(const std::vector<FailureRecord>& records)
             }
         }
     }
-    Write(report);
+    WriteMessage(report);
 }
 
 void TerminalView::SessionLoggedIn() {
@@ -251,6 +256,171 @@ void TerminalView::SessionClosed() {
     if (onClosed) {
         onClosed();
     }
+}
+
+namespace {
+
+// The file's name as the progress line shows it: at most this many characters, the end kept.
+constexpr qsizetype kProgressNameChars = 32;
+
+QByteArray ProgressName(const QByteArray& name) {
+    const QString text = QString::fromUtf8(name);
+    if (text.size() <= kProgressNameChars) {
+        return name;
+    }
+    return "..." + text.right(kProgressNameChars - 3).toUtf8();
+}
+
+QByteArray TargetName(const ConflictQuestion& question) {
+    return question.upload ? question.remoteName : question.localName.toUtf8();
+}
+
+// What each action does to the existing file, as the error stream tells it.
+QByteArray ChoiceText(ConflictChoice choice, const ConflictQuestion& question, QByteArrayView target) {
+    switch (choice) {
+    case ConflictChoice::Overwrite:
+        return ": overwritten (--on-conflict overwrite)";
+    case ConflictChoice::Resume:
+        return ": resumed after its " +
+               QByteArray::number(question.upload ? question.remoteSizeValue : question.localSizeValue) +
+               " bytes (--on-conflict resume)";
+    case ConflictChoice::Rename:
+        return ": kept, the file is written beside it as Temp_name_of_" +
+               target.sliced(target.lastIndexOf('/') + 1).toByteArray() + " (--on-conflict rename)";
+    case ConflictChoice::Ignore:
+        return ": skipped (--on-conflict skip)";
+    }
+    return {};
+}
+
+// Why a file cannot be resumed.
+QByteArray NoResumeReason(const ConflictQuestion& question) {
+    if (!question.resumePossible) {
+        return "the server does not support REST";
+    }
+    const qint64 target = question.upload ? question.remoteSizeValue : question.localSizeValue;
+    const qint64 source = question.upload ? question.localSizeValue : question.remoteSizeValue;
+    return target == source ? "it is as long as the source already" : "it is longer than the source";
+}
+
+} // namespace
+
+ConflictAnswer TerminalView::AskConflict(const ConflictQuestion& question) {
+    const QByteArray target = TargetName(question);
+    QByteArray message = question.upload ? "tessaly-cli: the remote file " : "tessaly-cli: the local file ";
+    AppendShown(message, target);
+    message += " exists";
+    if (!conflictAction_) {
+        message += "; the transfer job stops here and nothing is overwritten.\n"
+                   "tessaly-cli: to go on instead, choose --on-conflict overwrite, resume, rename or skip\n";
+        WriteMessage(message);
+        return {};
+    }
+    ConflictChoice choice = *conflictAction_;
+    if (choice == ConflictChoice::Resume && !DefaultConflictChoice(question).resumeEnabled) {
+        choice = ConflictChoice::Overwrite;
+        message += " and cannot be resumed (" + NoResumeReason(question) + "): overwritten instead";
+    } else {
+        QByteArray shownTarget;
+        AppendShown(shownTarget, target);
+        message += ChoiceText(choice, question, shownTarget);
+    }
+    WriteMessage(message + '\n');
+    return {false, choice, false};
+}
+
+void TerminalView::AddTaskRow(const TransferTask& task, bool append) {
+    if (append) {
+        rows_.append(&task);
+    } else {
+        rows_.prepend(&task);
+    }
+}
+
+void TerminalView::RemoveTaskRow(int row) {
+    if (row == 0) {
+        EndProgress();
+    }
+    if (row >= 0 && row < rows_.size()) {
+        rows_.removeAt(row);
+    }
+}
+
+void TerminalView::ClearTasks() {
+    EndProgress();
+    rows_.clear();
+}
+
+void TerminalView::ShowTaskProgress(int row, qint64 total, qint64 position) {
+    if (row != 0 || !errorsOnTerminal_ || rows_.isEmpty()) {
+        return;
+    }
+    progressRunning_ = true;
+    progressTotal_ = total;
+    progressStart_ = position;
+    progressPosition_ = position;
+    progressStartMs_ = clockMs();
+    DrawProgress(true);
+}
+
+void TerminalView::SetTaskProgress(int row, qint64 position) {
+    if (row != 0 || !progressRunning_) {
+        return;
+    }
+    progressPosition_ = position;
+    DrawProgress(false);
+}
+
+void TerminalView::SetTransferStatus(const QString&, const QString&) {
+    if (progressRunning_) {
+        DrawProgress(false); // the speed and time left move on also while no data comes
+    }
+}
+
+void TerminalView::DrawProgress(bool force) {
+    const qint64 now = clockMs();
+    if (!force && now - lastDrawMs_ < kProgressIntervalMs) {
+        return;
+    }
+    lastDrawMs_ = now;
+    const qint64 seconds = (now - progressStartMs_) / 1000;
+    const qint64 moved = progressPosition_ - progressStart_;
+    const qint64 percent = progressTotal_ > 0 ? progressPosition_ * 100 / progressTotal_ : 100;
+    QByteArray line;
+    AppendShown(line, ProgressName(rows_.isEmpty() ? QByteArray() : rows_.first()->displayName));
+    line += "  " + QByteArray::number(progressPosition_) + " of " + QByteArray::number(progressTotal_) +
+            " bytes  " + QByteArray::number(percent) + '%';
+    for (const std::optional<QString>& figure :
+         {SpeedText(moved, seconds), TimeLeftText(progressTotal_ - progressPosition_, moved, seconds)}) {
+        if (figure) {
+            line += "  " + figure->toUtf8();
+        }
+    }
+    const qsizetype columns = QString::fromUtf8(line).size();
+    const QByteArray blanks(qMax<qsizetype>(0, progressColumns_ - columns), ' ');
+    Write('\r' + line + blanks);
+    progressLine_ = line;
+    progressColumns_ = columns;
+}
+
+void TerminalView::EndProgress() {
+    if (!progressRunning_) {
+        return;
+    }
+    DrawProgress(true);
+    Write("\n");
+    progressRunning_ = false;
+    progressLine_.clear();
+    progressColumns_ = 0;
+}
+
+void TerminalView::WriteMessage(const QByteArray& bytes) {
+    if (!progressRunning_) {
+        Write(bytes);
+        return;
+    }
+    // Blank the progress line, write the message where it stood, and draw the line again below.
+    Write('\r' + QByteArray(progressColumns_, ' ') + '\r' + bytes + '\r' + progressLine_);
 }
 
 } // namespace tessaly

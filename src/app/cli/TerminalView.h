@@ -3,8 +3,11 @@
 #include "session/EngineView.h"
 
 #include <QByteArrayView>
+#include <QElapsedTimer>
+#include <QList>
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 namespace tessaly {
 
@@ -21,9 +24,21 @@ QByteArray EscapeForTerminal(QByteArrayView text);
 // it; the login question is asked on the terminal when standard input is one and cancelled
 // otherwise; the failed-commands report is printed. When the error stream is a terminal, what the
 // server sent is escaped in all of that (EscapeForTerminal); otherwise it is written as it came.
+//
+// A file whose target exists is answered by the --on-conflict action, saying so on the error
+// stream. While a file moves, a terminal on the error stream shows one line of progress (name, bytes,
+// percentage, speed, time left), redrawn in place at most every kProgressIntervalMs and ended with a
+// line break when the task's row goes; a pipe or file gets none of it.
 class TerminalView : public EngineView {
 public:
+    static constexpr qint64 kProgressIntervalMs = 250;
+
     explicit TerminalView(bool errorsOnTerminal, std::FILE* errors = stderr);
+    TerminalView(const TerminalView&) = delete;
+    TerminalView& operator=(const TerminalView&) = delete;
+
+    // The answer to every conflict: a choice, or none to cancel the job (the default).
+    void SetConflictAction(std::optional<ConflictChoice> action) { conflictAction_ = action; }
 
     void AppendLog(const QByteArray& text, LogColour colour) override;
     void SetPaneEnabled(bool) override {}
@@ -31,19 +46,21 @@ public:
     void ClearPane() override {}
     void SetPath(const QByteArray&) override {}
     void ShowListing(const ListingItems&) override {}
-    void AddTaskRow(const TransferTask&, bool) override {}
-    void RemoveTaskRow(int) override {}
-    void ClearTasks() override {}
+    void AddTaskRow(const TransferTask& task, bool append) override;
+    void RemoveTaskRow(int row) override;
+    void ClearTasks() override;
     void SetTaskCell(int, TaskColumn, const QString&) override {}
-    void ShowTaskProgress(int, qint64, qint64) override {}
-    void SetTaskProgress(int, qint64) override {}
+    void ShowTaskProgress(int row, qint64 total, qint64 position) override;
+    void SetTaskProgress(int row, qint64 position) override;
     void SetTaskRedraw(bool) override {}
-    void SetTransferStatus(const QString&, const QString&) override {}
+    void SetTransferStatus(const QString&, const QString&) override;
     void SetWaitCursor(bool) override {}
     void RefreshLocalPane() override {}
     void OpenFetchedFile(const QString&, FetchedFileAction) override {}
-    // Without a way to ask, a conflict cancels the job, so nothing is overwritten by surprise.
-    ConflictAnswer AskConflict(const ConflictQuestion&) override { return {}; }
+    // Answers with the --on-conflict action. Without one the job is cancelled, so a script never
+    // overwrites by surprise, and the error stream says why and how to choose otherwise. "resume" for a
+    // file that cannot be resumed overwrites it. Nothing is remembered: each file is judged by itself.
+    ConflictAnswer AskConflict(const ConflictQuestion& question) override;
     QString WindowTitle() const override { return title_; }
     void SetWindowTitle(const QString& title) override { title_ = title; }
     bool AskLogin(LoginRequest& request) override;
@@ -58,9 +75,16 @@ public:
 
     std::function<void()> onIdle;
     std::function<void()> onClosed;
+    // Milliseconds on a monotonic clock: the progress line's pace and speed.
+    std::function<qint64()> clockMs;
 
 private:
     void Write(const QByteArray& bytes) const;
+    // Writes a message above the progress line, which is drawn again below it.
+    void WriteMessage(const QByteArray& bytes);
+    void DrawProgress(bool force);
+    // The transfer of row 0 has ended: its line is drawn a last time and ended.
+    void EndProgress();
     // `text` as it may go to the error stream: escaped on a terminal, as it is otherwise.
     void AppendShown(QByteArray& out, QByteArrayView text) const;
 
@@ -69,6 +93,18 @@ private:
     QString title_ = QStringLiteral("Tessaly Client");
     bool loggedIn_ = false;
     bool reportedFailures_ = false;
+    std::optional<ConflictChoice> conflictAction_;
+
+    QList<const TransferTask*> rows_; // the task list, row 0 first; the engine owns the tasks
+    QElapsedTimer clock_;
+    bool progressRunning_ = false; // row 0 moves and its line stands on the terminal
+    qint64 progressTotal_ = 0;
+    qint64 progressStart_ = 0; // the position the transfer started from
+    qint64 progressPosition_ = 0;
+    qint64 progressStartMs_ = 0;
+    qint64 lastDrawMs_ = 0;
+    QByteArray progressLine_;       // as last drawn
+    qsizetype progressColumns_ = 0; // its width on the terminal
 };
 
 } // namespace tessaly
