@@ -4,6 +4,7 @@
 #include "panes/OutputView.h"
 #include "panes/RemoteView.h"
 #include "session/LogStyle.h"
+#include "transfer/ui/FileConfirmDialog.h"
 #include "ui/AboutDialog.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandTable.h"
@@ -624,8 +625,8 @@ void CMainFrame::SetTransferStatus(const QString& /*speed*/, const QString& /*ti
 void CMainFrame::SetWaitCursor(bool /*waiting*/) {}
 void CMainFrame::RefreshLocalPane() {}
 void CMainFrame::OpenFetchedFile(const QString& /*path*/, FetchedFileAction /*action*/) {}
-ConflictAnswer CMainFrame::AskConflict(const ConflictQuestion& /*question*/) {
-    return {};
+ConflictAnswer CMainFrame::AskConflict(const ConflictQuestion& question) {
+    return AskFileConflict(this, question);
 }
 
 QString CMainFrame::WindowTitle() const {
