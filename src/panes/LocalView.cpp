@@ -491,10 +491,12 @@ void CLocalView::ChooseDirectory() {
 
 void CLocalView::ViewFile() {
     const int row = SelectedFileRow();
-    if (row < 0) {
-        return;
+    if (row >= 0) {
+        ViewPath(list_->Model().Path(row));
     }
-    const QString path = list_->Model().Path(row);
+}
+
+void CLocalView::ViewPath(const QString& path) {
     const QString viewer = settings_.GetString(u"Miscellaneous", u"FileViewer");
     if (viewer.isEmpty()) {
         if (!shell_.openUrl(QUrl::fromLocalFile(path))) {
@@ -507,10 +509,12 @@ void CLocalView::ViewFile() {
 
 void CLocalView::RunFile() {
     const int row = SelectedFileRow();
-    if (row < 0) {
-        return;
+    if (row >= 0) {
+        RunPath(list_->Model().Path(row));
     }
-    const QString path = list_->Model().Path(row);
+}
+
+void CLocalView::RunPath(const QString& path) {
     if (shell_.openUrl(QUrl::fromLocalFile(path))) {
         return;
     }
@@ -518,7 +522,7 @@ void CLocalView::RunFile() {
     const QString program =
         QInputDialog::getText(this, u"Open With"_s,
                               u"No program is set to open %1.\nProgram to open it with:"_s.arg(
-                                  Quoted(list_->Model().Name(row))),
+                                  Quoted(QFileInfo(path).fileName())),
                               QLineEdit::Normal, QString(), &chosen)
             .trimmed();
     if (chosen && !program.isEmpty() && !shell_.startProgram(program, {path})) {

@@ -59,6 +59,12 @@ public:
     bool IsCommandEnabled(int id) const override;
     void RunCommand(int id) override;
 
+    // Opens a file in the viewer: the "Miscellaneous"/"FileViewer" program when one is set,
+    // otherwise the desktop's handler for it. A warning says when that could not be done.
+    void ViewPath(const QString& path);
+    // Opens a file with the desktop's handler for it; without one, asks for a program to open it.
+    void RunPath(const QString& path);
+
     // Replaces the desktop services (tests record instead of starting programs).
     void SetShell(LocalShell shell);
 

@@ -5,6 +5,7 @@
 #include "panes/RemoteView.h"
 #include "session/LogStyle.h"
 #include "transfer/ui/FileConfirmDialog.h"
+#include "transfer/ui/TaskListCtrl.h"
 #include "ui/AboutDialog.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandTable.h"
@@ -89,16 +90,6 @@ bool IsLogCommand(int id) {
     return id == cmd::kEditClear || id == cmd::kEditCopy || id == cmd::kLogSave;
 }
 
-QWidget* EmptyPane(QWidget* parent, const QString& name) {
-    auto* pane = new QFrame(parent);
-    pane->setObjectName(name);
-    pane->setFrameShape(QFrame::StyledPanel);
-    pane->setBackgroundRole(QPalette::Base);
-    pane->setAutoFillBackground(true);
-    pane->setFocusPolicy(Qt::ClickFocus);
-    return pane;
-}
-
 } // namespace
 
 CMainFrame::CMainFrame(SettingsStore settings, QWidget* parent)
@@ -146,8 +137,7 @@ void CMainFrame::CreatePanes() {
     local_->setObjectName(u"LocalPane"_s);
     remote_ = new CRemoteView(*this, settings_, top_);
     remote_->setObjectName(u"RemotePane"_s);
-    // The transfer task list takes its place here; until it exists the place stays empty.
-    taskPane_ = EmptyPane(bottom_, u"TaskPane"_s);
+    taskPane_ = CreateTaskList(bottom_);
     output_ = new COutputView(settings_, bottom_);
     output_->setObjectName(u"LogPane"_s);
     top_->addWidget(local_);
@@ -268,8 +258,10 @@ void CMainFrame::CreateStatusBar() {
     bar->setObjectName(u"StatusBar"_s);
     const QFontMetrics metrics(bar->font());
     statusLeft_ = new QLabel(bar);
+    statusLeft_->setObjectName(u"SpeedPane"_s);
     statusLeft_->setMinimumWidth(metrics.horizontalAdvance(QString(29, u' ')));
     statusRight_ = new QLabel(bar);
+    statusRight_->setObjectName(u"TimeLeftPane"_s);
     statusRight_->setMinimumWidth(metrics.horizontalAdvance(QString(30, u' ')));
     bar->addPermanentWidget(statusLeft_);
     bar->addPermanentWidget(statusRight_);
@@ -613,18 +605,7 @@ void CMainFrame::SetPath(const QByteArray& path) {
 void CMainFrame::ShowListing(const ListingItems& items) {
     remote_->ShowItems(items);
 }
-void CMainFrame::ClearTasks() {}
-// The task list arrives with its own pane; until then its rows have nowhere to show.
-void CMainFrame::AddTaskRow(const TransferTask& /*task*/, bool /*append*/) {}
-void CMainFrame::RemoveTaskRow(int /*row*/) {}
-void CMainFrame::SetTaskCell(int /*row*/, TaskColumn /*column*/, const QString& /*text*/) {}
-void CMainFrame::ShowTaskProgress(int /*row*/, qint64 /*total*/, qint64 /*position*/) {}
-void CMainFrame::SetTaskProgress(int /*row*/, qint64 /*position*/) {}
-void CMainFrame::SetTaskRedraw(bool /*enabled*/) {}
-void CMainFrame::SetTransferStatus(const QString& /*speed*/, const QString& /*timeLeft*/) {}
-void CMainFrame::SetWaitCursor(bool /*waiting*/) {}
-void CMainFrame::RefreshLocalPane() {}
-void CMainFrame::OpenFetchedFile(const QString& /*path*/, FetchedFileAction /*action*/) {}
+// The task list, the status panes, the wait cursor and fetched files: MainFrameTasks.cpp.
 ConflictAnswer CMainFrame::AskConflict(const ConflictQuestion& question) {
     return AskFileConflict(this, question);
 }
@@ -665,9 +646,11 @@ void CMainFrame::SessionLoggedIn() {
     UpdateCommandStates();
 }
 void CMainFrame::SessionIdle() {
+    UpdateTransferStatusPanes();
     UpdateCommandStates();
 }
 void CMainFrame::SessionClosed() {
+    UpdateTransferStatusPanes();
     UpdateCommandStates();
 }
 

@@ -5,6 +5,7 @@
 #include "session/SessionEngine.h"
 #include "settings/SettingsStore.h"
 #include "ui/PaneLayout.h"
+#include "ui/WaitCursor.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -23,6 +24,7 @@ namespace tessaly {
 class CLocalView;
 class COutputView;
 class CRemoteView;
+class CTaskListCtrl;
 class PaneCommandTarget;
 class QuickConnectBar;
 
@@ -54,12 +56,13 @@ public:
     QToolBar& StandardBar() { return *standardBar_; }
     CLocalView& LocalPane() { return *local_; }
     QWidget& TaskPane() { return *taskPane_; }
+    CTaskListCtrl& TaskList() { return *taskList_; }
     QSplitter& OuterSplitter() { return *outer_; }
     QSplitter& TopSplitter() { return *top_; }
     QSplitter& BottomSplitter() { return *bottom_; }
     const PaneVisibility& Panes() const { return panes_; }
-    // The number of rows in the transfer task list (none until transfers exist).
-    int TaskCount() const { return 0; }
+    // The number of rows in the transfer task list.
+    int TaskCount() const;
 
     // EngineView
     void AppendLog(const QByteArray& text, LogColour colour) override;
@@ -110,6 +113,11 @@ private:
     static const FrameCommand* FindFrameCommand(int id);
 
     void CreatePanes();
+    // The transfer task list, the bottom-left pane (MainFrameTasks.cpp).
+    CTaskListCtrl* CreateTaskList(QWidget* parent);
+    // The status bar's speed and time-left panes as the idle update leaves them: alone without a
+    // session, enabled and kept while a job runs, emptied otherwise.
+    void UpdateTransferStatusPanes();
     void CreateActions();
     void CreateMenus();
     void CreateToolbars();
@@ -165,12 +173,14 @@ private:
     QSplitter* bottom_ = nullptr;
     CLocalView* local_ = nullptr;
     CRemoteView* remote_ = nullptr;
-    QWidget* taskPane_ = nullptr;
+    QWidget* taskPane_ = nullptr; // the task list
+    CTaskListCtrl* taskList_ = nullptr;
     COutputView* output_ = nullptr;
     QToolBar* standardBar_ = nullptr;
     QuickConnectBar* connectBar_ = nullptr;
-    QLabel* statusLeft_ = nullptr;
-    QLabel* statusRight_ = nullptr;
+    QLabel* statusLeft_ = nullptr;  // the transfer speed
+    QLabel* statusRight_ = nullptr; // the time left
+    WaitCursor waitCursor_;
 
     PaneVisibility panes_;
     ActivePane activePane_ = ActivePane::None;
