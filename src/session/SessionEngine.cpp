@@ -1,5 +1,6 @@
 #include "session/SessionEngine.h"
 
+#include "session/DownloadJob.h"
 #include "session/LogStyle.h"
 #include "session/TextFormat.h"
 
@@ -27,7 +28,8 @@ int TimerPeriod(qint64 count, qint64 unitMs) {
 }
 
 SessionEngine::SessionEngine(EngineView& view, SettingsStore settings)
-    : view_(view), settings_(std::move(settings)), clock_([] { return QDateTime::currentDateTime(); }) {
+    : view_(view), settings_(std::move(settings)), clock_([] { return QDateTime::currentDateTime(); }),
+      meter_(view) {
     for (QTimer* timer : {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_}) {
         timer->setSingleShot(true);
     }
@@ -108,10 +110,40 @@ std::unique_ptr<FtpCommand> SessionEngine::SendNextCommand(CommandSequence& sequ
 }
 
 void SessionEngine::SendNextOfCurrentSequence() {
-    if (currentSequence_) {
-        if (std::unique_ptr<FtpCommand> sent = SendNextCommand(*currentSequence_)) {
-            currentCommand_ = std::move(sent);
+    if (!currentSequence_ || !session_) {
+        return;
+    }
+    // No command goes out whose text could end the line early: a CR, LF or NUL (from a name, say)
+    // would let its text after it be taken as a second command.
+    while (FtpCommand* head = currentSequence_->Head()) {
+        const QByteArray& text = head->text;
+        if (!text.contains('\r') && !text.contains('\n') && !text.contains('\0')) {
+            break;
         }
+        const std::unique_ptr<FtpCommand> refused = currentSequence_->TakeHead();
+        WriteLog(LogKind::Error, "A command holding a line break or a NUL byte is not sent.");
+        refused->replyText = "Not sent: it holds a line break or a NUL byte.";
+        RecordFailedCommand(*refused);
+        if (currentSequence_->IsEmpty() && !session_->awaitingReply && !currentCommand_ && !data_) {
+            SequenceFinished();
+            return;
+        }
+    }
+    if (std::unique_ptr<FtpCommand> sent = SendNextCommand(*currentSequence_)) {
+        currentCommand_ = std::move(sent);
+    }
+}
+
+void SessionEngine::SequenceFinished() {
+    currentSequence_.reset();
+    if (session_ && session_->jobRunning) {
+        ContinueJob();
+        return;
+    }
+    const quint64 serial = sessionSerial_;
+    GoIdle();
+    if (session_ && serial == sessionSerial_ && session_->refreshPending && IsIdle()) {
+        RefreshListing(false);
     }
 }
 
@@ -122,7 +154,7 @@ void SessionEngine::MarkBusy() {
 }
 
 bool SessionEngine::SendCommands(const QList<QByteArray>& lines) {
-    if (!IsIdle() || currentSequence_ || lines.isEmpty()) {
+    if (!IsIdle() || currentSequence_ || session_->jobRunning || lines.isEmpty()) {
         return false;
     }
     currentSequence_ = std::make_unique<CommandSequence>(SequenceKind::Plain);
@@ -136,6 +168,8 @@ bool SessionEngine::SendCommands(const QList<QByteArray>& lines) {
 void SessionEngine::FinishReply(qsizetype consumed, bool dataCommandRefused) {
     const bool dataCommandEnded = currentCommand_ && currentCommand_->dataCommand;
     const bool raw = currentCommand_ && currentCommand_->raw;
+    const bool transferEnded = dataCommandEnded && !raw && currentTransfer_;
+    const int replyCode = currentCommand_ ? currentCommand_->replyCode : 0;
     currentCommand_.reset();
     if (!session_) {
         return;
@@ -150,7 +184,9 @@ void SessionEngine::FinishReply(qsizetype consumed, bool dataCommandRefused) {
         // the data connection holds is not waited for.
         RetireDataConnection();
     }
-    const quint64 serial = sessionSerial_;
+    if (transferEnded && !data_) {
+        CompleteTransfer(replyCode); // the data connection is gone already: the file ends here
+    }
     if (data_) {
         // The data connection's close continues the work.
         if (currentSequence_ && currentSequence_->IsEmpty()) {
@@ -164,12 +200,7 @@ void SessionEngine::FinishReply(qsizetype consumed, bool dataCommandRefused) {
         SendNextOfCurrentSequence();
         return;
     }
-    currentSequence_.reset();
-    // Jobs (transfers, recursive deletes) continue here once they exist; with none, go idle.
-    GoIdle();
-    if (session_ && serial == sessionSerial_ && session_->refreshPending && IsIdle()) {
-        RefreshListing(false);
-    }
+    SequenceFinished();
 }
 
 void SessionEngine::GoIdle() {
@@ -235,6 +266,8 @@ void SessionEngine::CloseSession() {
     CloseListener();
     RetireDataConnection();
     RetireControlConnection();
+    view_.ClearTasks(); // the rows go before their tasks
+    ResetDownloadJob();
     items_ = {};
     for (QTimer* timer : {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_}) {
         timer->stop();
@@ -243,7 +276,6 @@ void SessionEngine::CloseSession() {
     view_.ClearPane();
     view_.SetPaneEnabled(false);
     view_.SetPaneBusy(false);
-    view_.ClearTasks();
     QString title = view_.WindowTitle();
     const qsizetype dash = title.indexOf(u'-');
     if (dash >= 0) {
@@ -316,6 +348,13 @@ void SessionEngine::AbortCommand() {
     RetireDataConnection();
     session_->refreshPending = false;
     session_->awaitingReply = false;
+    if (session_->jobRunning) {
+        // The job ends with what it has fetched; the server ends the transfer when its data
+        // connection closes.
+        view_.ClearTasks();
+        ResetDownloadJob();
+        view_.RefreshLocalPane();
+    }
     view_.SetPaneEnabled(true);
 }
 

@@ -8,6 +8,7 @@
 #include "session/FtpSession.h"
 #include "session/PlainCommandTable.h"
 #include "settings/SettingsStore.h"
+#include "transfer/TransferMeter.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -17,6 +18,9 @@
 #include <vector>
 
 namespace tessaly {
+
+struct DownloadEntry;
+struct DownloadJob;
 
 // A timer's period for a count of units (seconds: 1000, minutes: 60000) from the settings, in
 // milliseconds: below 0 counts as 0, and what the timer cannot hold is cut to the longest period it
@@ -58,6 +62,14 @@ public:
     void ChangeDirectory(const QByteArray& path, bool up);
     // The "Clear cache" command.
     void ClearCache();
+    // Downloads the files (items of the current listing) into the local directory, as one job:
+    // one task row each, a conflict question for a file that exists, resume with REST. Only while
+    // idle and no job runs; false when nothing started.
+    bool DownloadFiles(const QList<RemoteItem>& files, const QString& localDirectory);
+    // Downloads one remote path, found or not in any listing: its size is asked with SIZE first.
+    bool DownloadByPath(const QByteArray& path, const QString& localDirectory);
+    // The running transfer's task, or none.
+    const TransferTask* CurrentTransfer() const { return currentTransfer_; }
     // The items the remote pane shows now, and the directory they are of.
     const ListingItems& CurrentItems() const { return items_; }
     void CloseSession();
@@ -156,6 +168,26 @@ private:
     void RunCommandAction(CommandAction action, FtpCommand& command, bool succeeded);
     void FinishReply(qsizetype consumed, bool dataCommandRefused);
 
+    // Download jobs.
+    bool StartDownloadJob(const QString& localDirectory);
+    std::unique_ptr<DownloadEntry> MakeDownloadEntry(const QByteArray& remotePath, const QByteArray& name,
+                                                     qint64 size);
+    void QueueDownloadByPath(bool found, const FtpCommand& size);
+    void ContinueJob();
+    void DownloadStep(bool continuing);
+    // Starts the transfer of the entry; false when the entry is done with at once (skipped, ignored,
+    // the job cancelled or the session closed).
+    bool StartDownloadOf(DownloadEntry& entry);
+    void QueueDataConnectionCommand(CommandSequence& sequence);
+    void ReceiveFileData();
+    void FailLocally(const QByteArray& reason);
+    // Ends the current file: a success when the final reply was one and this side did not fail.
+    void CompleteTransfer(int replyCode);
+    void ResetDownloadJob();
+    void FinishDownloadJob();
+    // After the last command of a sequence: the job goes on, or the engine goes idle.
+    void SequenceFinished();
+
     // Sending and idling.
     std::unique_ptr<FtpCommand> SendNextCommand(CommandSequence& sequence);
     void SendNextOfCurrentSequence();
@@ -187,6 +219,9 @@ private:
     ListingItems items_;
     std::unique_ptr<FtpCommand> currentCommand_;
     std::unique_ptr<CommandSequence> currentSequence_;
+    std::unique_ptr<DownloadJob> download_;
+    TransferTask* currentTransfer_ = nullptr; // the task of the job's current entry, while it moves
+    TransferMeter meter_;
 
     // Counts sessions, so code that asked a question can tell that its session ended meanwhile.
     quint64 sessionSerial_ = 0;

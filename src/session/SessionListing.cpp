@@ -271,6 +271,10 @@ void SessionEngine::OnDataReadable(int /*error*/) {
     if (!session_->dataStart) {
         session_->dataStart = clock_();
     }
+    if (!session_->listingMode && currentTransfer_ && !data_->raw) {
+        ReceiveFileData();
+        return;
+    }
     qint64 available = 0;
     if (!data_->BytesAvailable(available) || available <= 0) {
         return;
@@ -318,24 +322,29 @@ void SessionEngine::OnDataClosed(int /*error*/) {
         return;
     }
     FtpSession& session = *session_;
-    QByteArray message;
-    if (!session.awaitingReply && !raw) {
-        message = FinishListing();
-    }
-    if (!message.isEmpty()) {
-        WriteLog(LogKind::Status, message);
-        WriteBlankLine();
+    if (!session.listingMode && currentTransfer_ && !raw) {
+        if (!session.awaitingReply) {
+            CompleteTransfer(session.lastReplyCode); // the final reply came first
+        }
+    } else {
+        QByteArray message;
+        if (!session.awaitingReply && !raw) {
+            message = FinishListing();
+        }
+        if (!message.isEmpty()) {
+            WriteLog(LogKind::Status, message);
+            WriteBlankLine();
+        }
     }
     if (!session_ || session_->awaitingReply) {
-        return; // the final reply completes the listing
+        return; // the final reply completes the listing or the file
     }
     // The final reply came first; with a refusal (425, 426, 450, 451) the operation ends here too.
     if (currentSequence_ && !currentSequence_->IsEmpty()) {
         SendNextOfCurrentSequence();
         return;
     }
-    currentSequence_.reset();
-    GoIdle();
+    SequenceFinished();
 }
 
 QByteArray SessionEngine::FinishListing() {

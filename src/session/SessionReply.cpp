@@ -194,6 +194,17 @@ void SessionEngine::HandleCommandReply(FtpCommand& command) {
         HandleListingReply(command);
         return;
     }
+    if (currentTransfer_ && command.text.startsWith("REST ") && command.replyCode != 350) {
+        // The server will not start where the local file ends: the RETR that follows would send
+        // the file from its start onto the end of the local one. It is dropped, and the file fails.
+        if (currentSequence_) {
+            currentSequence_->DropHead();
+        }
+        RecordFailedCommand(command);
+        RetireDataConnection();
+        CompleteTransfer(command.replyCode >= 400 ? command.replyCode : 500);
+        return;
+    }
     const PlainCommandRule* rule = FindPlainCommandRule(command.text);
     if (!rule) {
         return;
@@ -204,7 +215,7 @@ void SessionEngine::HandleCommandReply(FtpCommand& command) {
     }
 }
 
-void SessionEngine::RunCommandAction(CommandAction action, FtpCommand& command, bool /*succeeded*/) {
+void SessionEngine::RunCommandAction(CommandAction action, FtpCommand& command, bool succeeded) {
     FtpSession& session = *session_;
     switch (action) {
     case CommandAction::None:
@@ -255,7 +266,9 @@ void SessionEngine::RunCommandAction(CommandAction action, FtpCommand& command, 
         }
         break;
     case CommandAction::QueuePendingDownload:
-        // Downloads come with transfers.
+        if (!session.pendingDownloadPath.isEmpty()) {
+            QueueDownloadByPath(succeeded, command);
+        }
         break;
     }
 }

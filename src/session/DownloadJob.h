@@ -1,0 +1,43 @@
+#pragma once
+
+#include "transfer/TransferTask.h"
+
+#include <QByteArray>
+#include <QString>
+#include <deque>
+#include <memory>
+
+namespace tessaly {
+
+// One file of a download job. The entry owns its task; the task list's row only refers to it.
+struct DownloadEntry {
+    QByteArray remotePath;
+    QByteArray name; // as the server gave it: the listing's name, or the path's last part
+    std::unique_ptr<TransferTask> task;
+};
+
+// The files a download job still has to fetch, head first, and the one it fetches now.
+struct DownloadJob {
+    std::deque<std::unique_ptr<DownloadEntry>> entries;
+    std::unique_ptr<DownloadEntry> current;
+    QByteArray baseRemoteDirectory; // the directory shown when the job started
+    QString localBase;              // where the files go
+    bool asciiConversion = false;   // the current file comes in TYPE A: CR LF becomes LF
+    bool pendingCr = false;         // a CR ended the last chunk of an ASCII transfer
+    QByteArray localFailure;        // why the current file failed on this side, if it did
+};
+
+// "TYPE A" or "TYPE I" for a remote path: "TransferType" 1 (automatic) is ASCII when the text after
+// the path's last full stop, upper-cased and followed by a comma, stands in "ExtendsionList"
+// followed by a comma; 2 is always ASCII; anything else binary.
+QByteArray TransferTypeCommand(const QByteArray& remotePath, int transferType, const QString& extensionList);
+
+// Why a name from the server cannot become a local file name (empty, ".", "..", or holding "/",
+// "\" or a NUL byte), or nothing when it can.
+QByteArray UnsafeLocalNameReason(const QByteArray& name);
+
+// Turns each CR LF of an ASCII transfer's chunk into LF; a CR at the chunk's end waits in pendingCr
+// for the next chunk (or the end, where it is kept as it is).
+QByteArray ConvertAsciiChunk(const char* data, qint64 length, bool& pendingCr);
+
+} // namespace tessaly

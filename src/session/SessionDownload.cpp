@@ -1,0 +1,429 @@
+// Downloads: a job of files, one at a time, each with its conflict question, its command sequence
+// (TYPE, PASV or PORT, REST when resuming, RETR), the receive pump and one completion routine that
+// decides from the final reply and the data connection's close, in either order.
+#include "session/DownloadJob.h"
+#include "session/SessionEngine.h"
+#include "session/TextFormat.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <vector>
+
+namespace tessaly {
+
+namespace {
+
+constexpr const char* kDefaultExtensions =
+    "LOG,TXT,H,C,CPP,JAVA,JSP,VBS,BAS,BAT,HTM,HTML,PL,CGI,MAK,SHTML,DHTML,CFM,PHP,ASP,CSS";
+// One readable event reads at most this many chunks of a file, then the loop runs again.
+constexpr int kMaxFileChunksPerEvent = 64;
+
+QByteArray LastPathPart(const QByteArray& path) {
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+QString DateText(const QDateTime& time) {
+    return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+} // namespace
+
+QByteArray TransferTypeCommand(const QByteArray& remotePath, int transferType, const QString& extensionList) {
+    if (transferType == 2) {
+        return "TYPE A";
+    }
+    if (transferType != 1) {
+        return "TYPE I";
+    }
+    const qsizetype dot = remotePath.lastIndexOf('.');
+    if (dot < 0) {
+        return "TYPE I";
+    }
+    const QByteArray extension = remotePath.mid(dot + 1).toUpper() + ',';
+    return (extensionList.toUtf8() + ',').contains(extension) ? "TYPE A" : "TYPE I";
+}
+
+QByteArray UnsafeLocalNameReason(const QByteArray& name) {
+    if (name.isEmpty()) {
+        return "an empty name";
+    }
+    if (name == "." || name == "..") {
+        return "a name that means a directory";
+    }
+    if (name.contains('/') || name.contains('\\') || name.contains('\0')) {
+        return "a name holding a path separator or a NUL byte";
+    }
+    return {};
+}
+
+QByteArray ConvertAsciiChunk(const char* data, qint64 length, bool& pendingCr) {
+    QByteArray out;
+    out.reserve(length + 1);
+    qint64 i = 0;
+    if (pendingCr) {
+        pendingCr = false;
+        if (length > 0 && data[0] == '\n') {
+            out.append('\n');
+            i = 1;
+        } else {
+            out.append('\r');
+        }
+    }
+    for (; i < length; ++i) {
+        if (data[i] == '\r') {
+            if (i + 1 == length) {
+                pendingCr = true;
+                break;
+            }
+            if (data[i + 1] == '\n') {
+                continue; // the LF that follows is written alone
+            }
+        }
+        out.append(data[i]);
+    }
+    return out;
+}
+
+bool SessionEngine::StartDownloadJob(const QString& localDirectory) {
+    if (!IsIdle() || currentSequence_ || session_->jobRunning) {
+        return false;
+    }
+    session_->jobRunning = true;
+    session_->jobKind = JobKind::Download;
+    session_->rememberedConflictChoice = -1;
+    download_ = std::make_unique<DownloadJob>();
+    download_->baseRemoteDirectory = session_->currentDirectory;
+    download_->localBase = localDirectory;
+    view_.SetPaneEnabled(false);
+    return true;
+}
+
+std::unique_ptr<DownloadEntry> SessionEngine::MakeDownloadEntry(const QByteArray& remotePath,
+                                                                const QByteArray& name, qint64 size) {
+    auto entry = std::make_unique<DownloadEntry>();
+    entry->remotePath = remotePath;
+    entry->name = name;
+    auto task = std::make_unique<TransferTask>();
+    task->host = StripFtpScheme(session_->host);
+    task->user = session_->userName;
+    task->password = session_->password;
+    task->port = session_->port;
+    task->restSupported = session_->restSupported;
+    QByteArray localName = name;
+    switch (ReadInt(u"Miscellaneous", u"DownloadCase", 0) % 3) {
+    case 1:
+        localName = QFile::encodeName(QFile::decodeName(name).toLower());
+        break;
+    case 2:
+        localName = QFile::encodeName(QFile::decodeName(name).toUpper());
+        break;
+    default:
+        break;
+    }
+    task->displayName = localName;
+    task->localPath = QDir(download_->localBase).filePath(QFile::decodeName(localName));
+    task->remotePath = remotePath;
+    task->totalSize = size;
+    entry->task = std::move(task);
+    return entry;
+}
+
+bool SessionEngine::DownloadFiles(const QList<RemoteItem>& files, const QString& localDirectory) {
+    if (!session_ || files.isEmpty() || !StartDownloadJob(localDirectory)) {
+        return false;
+    }
+    for (const RemoteItem& item : files) {
+        const QByteArray& directory = session_->currentDirectory;
+        const QByteArray path = directory + (directory.size() == 1 ? "" : "/") + item.name().toByteArray();
+        std::unique_ptr<DownloadEntry> entry =
+            MakeDownloadEntry(path, item.name().toByteArray(), item.size());
+        view_.AddTaskRow(*entry->task, true);
+        download_->entries.push_back(std::move(entry));
+    }
+    DownloadStep(false);
+    return true;
+}
+
+bool SessionEngine::DownloadByPath(const QByteArray& path, const QString& localDirectory) {
+    if (!session_ || path.isEmpty() || !StartDownloadJob(localDirectory)) {
+        return false;
+    }
+    session_->pendingDownloadPath = path;
+    currentSequence_ = std::make_unique<CommandSequence>(SequenceKind::Plain);
+    currentSequence_->Append("TYPE I"); // SIZE counts the bytes as stored
+    currentSequence_->Append("SIZE " + path);
+    SendNextOfCurrentSequence();
+    return true;
+}
+
+void SessionEngine::QueueDownloadByPath(bool found, const FtpCommand& size) {
+    if (!download_) {
+        return;
+    }
+    if (!found) {
+        RecordFailedCommand(size);
+        return;
+    }
+    const QByteArray& path = session_->pendingDownloadPath;
+    std::unique_ptr<DownloadEntry> entry = MakeDownloadEntry(path, LastPathPart(path), session_->sizeResult);
+    view_.AddTaskRow(*entry->task, true);
+    download_->entries.push_back(std::move(entry));
+}
+
+void SessionEngine::ContinueJob() {
+    if (!session_ || !session_->jobRunning) {
+        return;
+    }
+    if (!session_->pendingDownloadPath.isEmpty()) {
+        session_->pendingDownloadPath.clear();
+        DownloadStep(false);
+        return;
+    }
+    DownloadStep(true);
+}
+
+void SessionEngine::DownloadStep(bool continuing) {
+    if (!download_) {
+        return;
+    }
+    if (continuing) {
+        download_->current.reset();
+    }
+    while (!download_->entries.empty()) {
+        download_->current = std::move(download_->entries.front());
+        download_->entries.pop_front();
+        if (StartDownloadOf(*download_->current)) {
+            return;
+        }
+        if (!download_) {
+            return; // cancelled, or the session ended while a question was open
+        }
+        download_->current.reset();
+    }
+    FinishDownloadJob();
+}
+
+bool SessionEngine::StartDownloadOf(DownloadEntry& entry) {
+    TransferTask& task = *entry.task;
+    QByteArray unsafe = UnsafeLocalNameReason(entry.name);
+    if (unsafe.isEmpty() && (entry.remotePath.contains('\r') || entry.remotePath.contains('\n'))) {
+        unsafe = "a name holding a line break"; // no command may carry one
+    }
+    if (!unsafe.isEmpty()) {
+        WriteLog(LogKind::Error, "Skipped " + entry.remotePath + ": " + unsafe + " cannot be a local file.");
+        session_->failedCommands.push_back({FailureRecord::Kind::Command, "RETR " + entry.remotePath});
+        session_->failedCommands.push_back({FailureRecord::Kind::Reply, "Skipped: " + unsafe + "."});
+        view_.RemoveTaskRow(0);
+        return false;
+    }
+    // Whether the file exists is looked at now, not when it was queued.
+    const QFileInfo local(task.localPath);
+    task.exists = local.exists();
+    if (task.exists) {
+        view_.SetTaskCell(0, TaskColumn::Size, QString::number(local.size()));
+        ConflictChoice choice = ConflictChoice(session_->rememberedConflictChoice);
+        if (session_->rememberedConflictChoice < 0) {
+            ConflictQuestion question;
+            question.localName = task.localPath;
+            question.localSize = ConflictSizeText(local.size());
+            question.localDate = DateText(local.lastModified());
+            question.remoteName = "ftp://" + task.host + task.remotePath;
+            question.remoteSize = ConflictSizeText(task.totalSize);
+            question.remoteDate = QStringLiteral("<Unknow>");
+            question.localSizeValue = local.size();
+            question.remoteSizeValue = task.totalSize;
+            question.resumePossible = task.restSupported;
+            const quint64 serial = sessionSerial_;
+            ConflictAnswer answer;
+            Ask([&] {
+                answer = view_.AskConflict(question);
+                return true;
+            });
+            if (!session_ || serial != sessionSerial_ || !download_) {
+                return false; // the session ended while the question was open
+            }
+            if (answer.cancelled) {
+                view_.SetWaitCursor(true);
+                view_.ClearTasks();
+                view_.SetWaitCursor(false);
+                FinishDownloadJob();
+                return false;
+            }
+            choice = answer.choice;
+            if (answer.remember) {
+                session_->rememberedConflictChoice = int(choice);
+            }
+        }
+        switch (choice) {
+        case ConflictChoice::Ignore:
+            view_.RemoveTaskRow(0);
+            return false;
+        case ConflictChoice::Overwrite:
+            task.overwrite = true;
+            break;
+        case ConflictChoice::Resume:
+            task.startOffset = local.size();
+            break;
+        case ConflictChoice::Rename: {
+            task.overwrite = true;
+            task.exists = false;
+            const QFileInfo original(task.localPath);
+            task.localPath = original.dir().filePath(QStringLiteral("Temp_name_of_") + original.fileName());
+            break;
+        }
+        }
+    }
+    currentTransfer_ = &task;
+    const bool resume = task.exists && task.startOffset != 0 && task.restSupported;
+    // A resumed file comes in TYPE I: REST offsets count the bytes as stored.
+    const QByteArray type =
+        resume ? QByteArray("TYPE I")
+               : TransferTypeCommand(task.remotePath, ReadInt(u"Advance", u"TransferType", 1),
+                                     settings_.GetString(u"Advance", u"ExtendsionList",
+                                                         QString::fromLatin1(kDefaultExtensions)));
+    download_->asciiConversion = type == "TYPE A";
+    download_->pendingCr = false;
+    download_->localFailure.clear();
+    if (!currentSequence_) {
+        currentSequence_ = std::make_unique<CommandSequence>(SequenceKind::Plain);
+    }
+    currentSequence_->Append(type);
+    session_->listingMode = false;
+    QueueDataConnectionCommand(*currentSequence_);
+    if (resume) {
+        currentSequence_->Append("REST " + QByteArray::number(task.startOffset));
+    }
+    currentSequence_->Append("RETR " + task.remotePath);
+    SendNextOfCurrentSequence();
+    return true;
+}
+
+void SessionEngine::QueueDataConnectionCommand(CommandSequence& sequence) {
+    if (UsePassiveMode()) {
+        sequence.Append("PASV");
+    } else {
+        OpenActiveListener(sequence, true);
+    }
+}
+
+void SessionEngine::ReceiveFileData() {
+    TransferTask* task = currentTransfer_;
+    if (!task || !download_ || !data_) {
+        return;
+    }
+    if (!task->localFile && download_->localFailure.isEmpty()) {
+        if (!OpenTransferFile(*task)) {
+            FailLocally("Cannot create the local file " + task->localPath.toUtf8() + ".");
+            return;
+        }
+        meter_.Start(*task);
+    }
+    int kilobytes = ReadInt(u"Advance", u"ReceiveSize", 4);
+    if (kilobytes < 1 || kilobytes > 8) {
+        kilobytes = 4;
+    }
+    const qint64 chunk = kilobytes * 1024;
+    std::vector<char> buffer(static_cast<std::size_t>(chunk));
+    const qint64 before = task->transferred;
+    // Read until the connection closes, whatever size was listed: the total is for display only.
+    for (int i = 0; i < kMaxFileChunksPerEvent && data_; ++i) {
+        const qint64 got = data_->Read(buffer.data(), chunk);
+        if (got <= 0) {
+            break;
+        }
+        if (!download_->localFailure.isEmpty()) {
+            continue; // the file has failed: what still comes is dropped
+        }
+        const QByteArray converted = download_->asciiConversion
+                                         ? ConvertAsciiChunk(buffer.data(), got, download_->pendingCr)
+                                         : QByteArray();
+        const char* bytes = download_->asciiConversion ? converted.constData() : buffer.data();
+        const qint64 length = download_->asciiConversion ? converted.size() : got;
+        if (task->localFile->write(bytes, length) != length) {
+            FailLocally("Cannot write the local file " + task->localPath.toUtf8() + " (" +
+                        task->localFile->errorString().toUtf8() + ").");
+            return;
+        }
+        task->transferred += length;
+    }
+    if (task->transferred != before) {
+        view_.SetTaskProgress(0, task->transferred);
+    }
+}
+
+void SessionEngine::FailLocally(const QByteArray& reason) {
+    download_->localFailure = reason;
+    WriteLog(LogKind::Error, reason);
+    // The server sees the connection end and answers the RETR; that answer ends the file.
+    RetireDataConnection();
+}
+
+void SessionEngine::CompleteTransfer(int replyCode) {
+    TransferTask* task = currentTransfer_;
+    if (!task || !download_) {
+        return;
+    }
+    meter_.Stop();
+    bool succeeded = replyCode >= 100 && replyCode < 400 && download_->localFailure.isEmpty();
+    if (succeeded) {
+        // A file of zero bytes has had no data event: it is created (or an old one truncated) now.
+        if (!task->localFile && !OpenTransferFile(*task)) {
+            download_->localFailure = "Cannot create the local file " + task->localPath.toUtf8() + ".";
+            WriteLog(LogKind::Error, download_->localFailure);
+        } else {
+            if (download_->pendingCr) {
+                task->localFile->write("\r", 1); // a lone CR at the very end stays
+                ++task->transferred;
+            }
+            if (!task->localFile->flush()) {
+                download_->localFailure = "Cannot write the local file " + task->localPath.toUtf8() + " (" +
+                                          task->localFile->errorString().toUtf8() + ").";
+                WriteLog(LogKind::Error, download_->localFailure);
+            }
+        }
+        succeeded = download_->localFailure.isEmpty();
+    }
+    if (!download_->localFailure.isEmpty()) {
+        session_->failedCommands.push_back({FailureRecord::Kind::Command, "RETR " + task->remotePath});
+        session_->failedCommands.push_back({FailureRecord::Kind::Reply, download_->localFailure});
+    }
+    task->localFile.reset();
+    session_->speedByteCount = quint64(qMax<qint64>(0, task->transferred - task->startOffset));
+    const QByteArray message = succeeded ? FormatReceiveSpeed() : QByteArray();
+    if (!succeeded) {
+        session_->dataStart.reset();
+        session_->dataEnd.reset();
+    }
+    view_.RemoveTaskRow(0);
+    session_->listingMode = true;
+    currentTransfer_ = nullptr;
+    CloseListener();
+    if (!message.isEmpty()) {
+        WriteLog(LogKind::Status, message);
+        WriteBlankLine();
+    }
+}
+
+void SessionEngine::ResetDownloadJob() {
+    download_.reset();
+    currentTransfer_ = nullptr;
+    meter_.Stop();
+    if (session_) {
+        session_->jobRunning = false;
+        session_->rememberedConflictChoice = -1;
+        session_->listingMode = true;
+        session_->pendingDownloadPath.clear();
+    }
+}
+
+void SessionEngine::FinishDownloadJob() {
+    if (!session_) {
+        return;
+    }
+    ResetDownloadJob();
+    view_.SetPaneEnabled(true);
+    view_.RefreshLocalPane();
+    SequenceFinished();
+}
+
+} // namespace tessaly

@@ -1,0 +1,213 @@
+// Download jobs against a scripted server: the faults real servers do not give on demand (a refused
+// RETR, a cut transfer, more bytes than listed, a refused REST, unsafe names, an unusable local
+// target), each ending its file while the job goes on.
+#include "session/DownloadJob.h"
+#include "support/EngineHarness.h"
+#include "support/ListingScript.h"
+#include "support/ScriptedPeer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace tessaly::test {
+namespace {
+
+QByteArray Line(const char* name, int size) {
+    return "-rw-r--r-- 1 o g " + QByteArray::number(size) + " Jan 01 2026 " + name + "\r\n";
+}
+
+class SessionDownload : public ::testing::Test {
+protected:
+    void loginWith(const QByteArray& listing) {
+        control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
+        ScriptFirstListing(control, data, listing);
+        h.connect(control.port());
+        ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+    }
+    // The server's side of one file: TYPE I, PASV to the data peer, RETR answered with 150.
+    void serveRetr(const QByteArray& path) {
+        control.expectLine("TYPE I")
+            .send("200 ok\r\n")
+            .expectLine("PASV")
+            .send(ScriptedPeer::pasvReplyFor(data.port()));
+        control.expectLine("RETR " + path).send("150 here\r\n");
+    }
+    QList<RemoteItem> items(const QList<QByteArray>& names) {
+        QList<RemoteItem> out;
+        for (const RemoteItem& item : h.engine().CurrentItems().files) {
+            if (names.contains(item.name().toByteArray())) {
+                out.append(item);
+            }
+        }
+        return out;
+    }
+    QByteArray local(const char* name) const {
+        QFile file(target.filePath(QString::fromUtf8(name)));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
+    }
+    QList<QByteArray> reported() {
+        QList<QByteArray> texts;
+        for (const auto& report : h.view.failureReports) {
+            for (const FailureRecord& record : report) {
+                texts.append(record.text);
+            }
+        }
+        return texts;
+    }
+
+    EngineHarness h;
+    ScriptedPeer control;
+    ScriptedPeer data;
+    QTemporaryDir target;
+};
+
+// One job: a good file, an empty one, a refused one, an unsafe name, more bytes than listed, and a
+// transfer cut by the server. Each file ends by itself; the job goes on and reports what failed.
+TEST_F(SessionDownload, EachFileEndsByItselfAndTheJobGoesOn) {
+    loginWith(Line("ok.bin", 10) + Line("empty.bin", 0) + Line("refused.bin", 4) + Line("a/b", 1) +
+              Line("more.bin", 3) + Line("cut.bin", 100));
+    serveRetr("/ok.bin");
+    data.accept().send("0123456789").close();
+    control.pause(50).send("226 done\r\n");
+    serveRetr("/empty.bin");
+    data.accept().close();
+    control.pause(50).send("226 done\r\n");
+    control.expectLine("TYPE I")
+        .send("200 ok\r\n")
+        .expectLine("PASV")
+        .send(ScriptedPeer::pasvReplyFor(data.port()));
+    control.expectLine("RETR /refused.bin").send("550 No such file\r\n");
+    data.accept();
+    serveRetr("/more.bin");
+    data.accept().send("12345678").close();
+    control.pause(50).send("226 done\r\n");
+    serveRetr("/cut.bin");
+    data.accept().send("abcde").close();
+    control.pause(50).send("426 Connection closed; transfer aborted.\r\n");
+
+    ASSERT_TRUE(h.engine().DownloadFiles(
+        items({"ok.bin", "empty.bin", "refused.bin", "a/b", "more.bin", "cut.bin"}), target.path()));
+    EXPECT_EQ(h.view.taskRows.size(), 6);
+    ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText() << data.failureText();
+    EXPECT_EQ(control.failureText(), "");
+    EXPECT_EQ(local("ok.bin"), "0123456789");
+    EXPECT_EQ(local("empty.bin"), "");        // created though no data event came
+    EXPECT_EQ(local("more.bin"), "12345678"); // read to the close, not to the listed size
+    EXPECT_EQ(QDir(target.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 4) << h.view.joined();
+    EXPECT_TRUE(h.view.taskRows.isEmpty());
+    EXPECT_FALSE(h.engine().Session()->jobRunning);
+    EXPECT_TRUE(h.view.paneEnabled);
+    const QList<QByteArray> failures = reported();
+    EXPECT_TRUE(failures.contains("RETR /refused.bin")) << failures.join('|').constData();
+    EXPECT_TRUE(failures.contains("RETR /a/b"));
+    EXPECT_TRUE(failures.contains("RETR /cut.bin"));
+    EXPECT_FALSE(failures.contains("RETR /ok.bin"));
+}
+
+// Resume appends what the local file lacks after REST; a refused REST drops its RETR, so the file
+// is never sent from its start onto the end of the local one; a local target that cannot be written
+// fails its file only.
+TEST_F(SessionDownload, ResumeRefusedRestAndAnUnwritableTarget) {
+    loginWith(Line("part.bin", 10) + Line("norest.bin", 10) + Line("dir.bin", 3));
+    QFile part(target.filePath(QStringLiteral("part.bin")));
+    ASSERT_TRUE(part.open(QIODevice::WriteOnly));
+    part.write("01234");
+    part.close();
+    QFile norest(target.filePath(QStringLiteral("norest.bin")));
+    ASSERT_TRUE(norest.open(QIODevice::WriteOnly));
+    norest.write("abc");
+    norest.close();
+    ASSERT_TRUE(QDir(target.path()).mkdir(QStringLiteral("dir.bin")));
+    h.view.conflictAnswers = {{false, ConflictChoice::Resume, false},
+                              {false, ConflictChoice::Resume, false},
+                              {false, ConflictChoice::Overwrite, false}};
+
+    control.expectLine("TYPE I")
+        .send("200 ok\r\n")
+        .expectLine("PASV")
+        .send(ScriptedPeer::pasvReplyFor(data.port()));
+    control.expectLine("REST 5")
+        .send("350 Restarting at 5.\r\n")
+        .expectLine("RETR /part.bin")
+        .send("150 here\r\n");
+    data.accept().send("56789").close();
+    control.pause(50).send("226 done\r\n");
+    control.expectLine("TYPE I")
+        .send("200 ok\r\n")
+        .expectLine("PASV")
+        .send(ScriptedPeer::pasvReplyFor(data.port()));
+    control.expectLine("REST 3").send("502 REST not implemented.\r\n");
+    data.accept();
+    serveRetr("/dir.bin");
+    data.accept().send("xyz").expectClosedByClient();
+    control.pause(500).send("426 Connection closed.\r\n"); // once the client has given up the file
+
+    ASSERT_TRUE(h.engine().DownloadFiles(items({"part.bin", "norest.bin", "dir.bin"}), target.path()));
+    ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+    EXPECT_EQ(control.failureText(), "");
+    EXPECT_FALSE(control.receivedLines().contains("RETR /norest.bin"));
+    EXPECT_EQ(h.view.conflictQuestions.size(), 3);
+    EXPECT_EQ(h.view.conflictQuestions[0].localSizeValue, 5);
+    EXPECT_EQ(h.view.conflictQuestions[0].remoteSizeValue, 10);
+    EXPECT_EQ(local("part.bin"), "0123456789");
+    EXPECT_EQ(local("norest.bin"), "abc");
+    const QList<QByteArray> failures = reported();
+    EXPECT_TRUE(failures.contains("REST 3"));
+    EXPECT_TRUE(failures.contains("RETR /dir.bin")) << failures.join('|').constData();
+    EXPECT_TRUE(h.view.joined().find("Cannot create the local file") != std::string::npos) << h.view.joined();
+}
+
+// Cancel in the conflict question ends the whole job: nothing more is asked or fetched.
+TEST_F(SessionDownload, CancelEndsTheJob) {
+    loginWith(Line("one.bin", 3) + Line("two.bin", 3));
+    for (const char* name : {"one.bin", "two.bin"}) {
+        QFile file(target.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(h.engine().DownloadFiles(items({"one.bin", "two.bin"}), target.path()));
+    EXPECT_EQ(h.view.conflictQuestions.size(), 1);
+    EXPECT_TRUE(h.view.taskRows.isEmpty());
+    EXPECT_FALSE(h.engine().Session()->jobRunning);
+    EXPECT_TRUE(h.engine().IsIdle());
+}
+
+TEST(DownloadJob, TransferTypeNamesAndAsciiLineEnds) {
+    const QString list = QStringLiteral("LOG,TXT,H,C,CPP,JAVA,JSP,VBS,BAS,BAT,HTM,HTML,PL");
+    EXPECT_EQ(TransferTypeCommand("/a/notes.ml", 1, list), "TYPE A"); // ML, stands inside HTML,
+    EXPECT_EQ(TransferTypeCommand("/a/readme.txt", 1, list), "TYPE A");
+    EXPECT_EQ(TransferTypeCommand("/a/data.bin", 1, list), "TYPE I");
+    EXPECT_EQ(TransferTypeCommand("/a/Makefile", 1, list), "TYPE I");
+    EXPECT_EQ(TransferTypeCommand("/a/data.bin", 2, list), "TYPE A");
+    EXPECT_EQ(TransferTypeCommand("/a/readme.txt", 0, list), "TYPE I");
+
+    for (const char* unsafe : {"", ".", "..", "a/b", "a\\b"}) {
+        EXPECT_FALSE(UnsafeLocalNameReason(unsafe).isEmpty()) << unsafe;
+    }
+    EXPECT_FALSE(UnsafeLocalNameReason(QByteArray("a\0b", 3)).isEmpty());
+    EXPECT_TRUE(UnsafeLocalNameReason("readme.").isEmpty());
+
+    // CR LF becomes LF across chunk boundaries; a lone CR stays.
+    bool pendingCr = false;
+    QByteArray out = ConvertAsciiChunk("a\r\nb\r", 5, pendingCr);
+    EXPECT_TRUE(pendingCr);
+    out += ConvertAsciiChunk("\nc\rd\r", 5, pendingCr);
+    EXPECT_EQ(out, "a\nb\nc\rd");
+    EXPECT_TRUE(pendingCr);
+}
+
+// No command whose text holds a line break or a NUL byte goes out: its second line would be taken
+// as a command of its own.
+TEST_F(SessionDownload, CommandsHoldingLineBreaksAreNotSent) {
+    loginWith(Line("ok.bin", 1));
+    ASSERT_TRUE(h.engine().SendCommands({"NOOP\r\nDELE ok.bin"}));
+    EXPECT_TRUE(h.engine().IsIdle());
+    EXPECT_FALSE(control.receivedLines().contains("DELE ok.bin"));
+    EXPECT_TRUE(
+        h.view.lines().contains("ERROR:>  A command holding a line break or a NUL byte is not sent."));
+    ASSERT_EQ(h.view.failureReports.size(), 1);
+}
+
+} // namespace
+} // namespace tessaly::test
