@@ -35,11 +35,19 @@ TEST(CliOptions, HostPortUserPasswordAndCommands) {
 }
 
 TEST(CliOptions, ListingCommands) {
-    const CliParseResult r = Parse({"host", "ls", "cd", "pub dir", "ls", "up", "pwd"});
+    const CliParseResult r = Parse(
+        {"host", "ls", "cd", "pub dir", "ls", "up", "pwd", "get", "a.bin", "get", "b.bin", "/tmp/x", "ls"});
     ASSERT_TRUE(r.options) << r.error.toStdString();
     using K = CliCommand::Kind;
-    EXPECT_EQ(r.options->commands,
-              (QList<CliCommand>{{K::Ls, {}}, {K::Cd, "pub dir"}, {K::Ls, {}}, {K::Up, {}}, {K::Pwd, {}}}));
+    // get takes a local directory unless a command follows it.
+    EXPECT_EQ(r.options->commands, (QList<CliCommand>{{K::Ls, {}},
+                                                      {K::Cd, "pub dir"},
+                                                      {K::Ls, {}},
+                                                      {K::Up, {}},
+                                                      {K::Pwd, {}},
+                                                      {K::Get, "a.bin"},
+                                                      {K::Get, "b.bin", QStringLiteral("/tmp/x")},
+                                                      {K::Ls, {}}}));
 }
 
 TEST(CliOptions, PortDefaultsTo21AndMayComeFromTheOption) {
@@ -72,7 +80,8 @@ TEST(CliOptions, BadArgumentsAreRefused) {
              {"ftp://"},
              {":21"},
              {"h", "quote"},
-             {"h", "get", "x"},
+             {"h", "put", "x"},
+             {"h", "get"},
              {"h", "quote", "NOOP\r\nDELE x"},
              {"h", "cd"},
              {"h", "cd", ""},

@@ -2,6 +2,8 @@
 
 #include "session/RemotePath.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 #include <charconv>
 #include <cstdio>
@@ -48,10 +50,41 @@ void CliDriver::RunNext() {
         case CliCommand::Kind::Up:
             engine_.ChangeDirectory(ParentRemotePath(current), true);
             return;
+        case CliCommand::Kind::Get:
+            if (Get(command)) {
+                return;
+            }
+            break;
         }
     }
     disconnecting_ = true;
     engine_.Disconnect();
+}
+
+bool CliDriver::Get(const CliCommand& command) {
+    const QString directory = command.localDirectory.isEmpty() ? QDir::currentPath() : command.localDirectory;
+    if (!QFileInfo(directory).isDir()) {
+        std::fprintf(stderr, "tessaly-cli: get: %s is not a directory\n", qPrintable(directory));
+        getFailed_ = true;
+        return false;
+    }
+    const ListingItems& items = engine_.CurrentItems();
+    for (const RemoteItem& item : items.directories) {
+        if (item.name() == QByteArrayView(command.argument)) {
+            std::fprintf(stderr, "tessaly-cli: get: %s is a directory; directories are not fetched yet\n",
+                         command.argument.constData());
+            getFailed_ = true;
+            return false;
+        }
+    }
+    for (const RemoteItem& item : items.files) {
+        if (item.name() == QByteArrayView(command.argument)) {
+            return engine_.DownloadFiles({item}, directory);
+        }
+    }
+    // Not in the listing: a path, whose size the server is asked for.
+    const QByteArray current = engine_.Session()->currentDirectory;
+    return engine_.DownloadByPath(ResolveRemotePath(current, command.argument), directory);
 }
 
 void CliDriver::PrintListing() const {
@@ -102,7 +135,7 @@ int CliDriver::ExitStatus() const {
     if (!view_.loggedIn()) {
         return 2;
     }
-    return !disconnecting_ || view_.reportedFailures() ? 1 : 0;
+    return !disconnecting_ || view_.reportedFailures() || getFailed_ ? 1 : 0;
 }
 
 } // namespace tessaly

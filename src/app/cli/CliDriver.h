@@ -23,6 +23,8 @@ private:
     void OnIdle();
     void RunNext();
     void PrintListing() const;
+    // Starts a download; false when nothing started (the next command runs at once).
+    bool Get(const CliCommand& command);
 
     SessionEngine& engine_;
     TerminalView& view_;
@@ -30,6 +32,7 @@ private:
     qsizetype next_ = 0;
     bool outputOnTerminal_;
     bool disconnecting_ = false;
+    bool getFailed_ = false;
     QObject context_;
 };
 

@@ -95,6 +95,9 @@ const char* CliUsage() {
            "  cd PATH      change directory (absolute, or below the current one)\n"
            "  up           go to the parent directory\n"
            "  pwd          print the current directory\n"
+           "  get REMOTE [LOCAL-DIR]\n"
+           "               download the file REMOTE (a name of the current listing, or a path) into\n"
+           "               LOCAL-DIR (default: the working directory); directories are not fetched yet\n"
            "on a terminal, control characters from the server are shown as \\xNN and a backslash as \\\\;\n"
            "pipes and files get the bytes as they are\n"
            "exit status: 0 logged in and every command succeeded, 1 logged in but a command failed,\n"
@@ -184,10 +187,10 @@ CliParseResult ParseCliArguments(const QStringList& arguments, const CliEnvironm
             const CliCommand::Kind kind = command == u"ls"   ? CliCommand::Kind::Ls
                                           : command == u"up" ? CliCommand::Kind::Up
                                                              : CliCommand::Kind::Pwd;
-            options.commands.append({kind, {}});
+            options.commands.append({kind, {}, {}});
             continue;
         }
-        if (command != u"quote" && command != u"cd") {
+        if (command != u"quote" && command != u"cd" && command != u"get") {
             return Fail(QStringLiteral("unknown command: ") + command);
         }
         if (i >= arguments.size()) {
@@ -198,8 +201,21 @@ CliParseResult ParseCliArguments(const QStringList& arguments, const CliEnvironm
             argument.contains('\0')) {
             return Fail(QStringLiteral("an argument cannot be empty or hold line breaks"));
         }
+        if (command == u"get") {
+            // An optional local directory follows, unless the next word is a command.
+            static constexpr std::array<const char16_t*, 6> kCommands = {u"ls",    u"up", u"pwd",
+                                                                         u"quote", u"cd", u"get"};
+            QString directory;
+            if (i < arguments.size() &&
+                std::none_of(kCommands.begin(), kCommands.end(),
+                             [&](const char16_t* word) { return arguments[i] == QStringView(word); })) {
+                directory = arguments[i++];
+            }
+            options.commands.append({CliCommand::Kind::Get, argument, directory});
+            continue;
+        }
         options.commands.append(
-            {command == u"quote" ? CliCommand::Kind::Quote : CliCommand::Kind::Cd, argument});
+            {command == u"quote" ? CliCommand::Kind::Quote : CliCommand::Kind::Cd, argument, {}});
     }
     // The command line overrides the environment.
     if (passwordFile) {

@@ -23,9 +23,10 @@ namespace tessaly {
 //   up          go to the parent directory
 //   pwd         print the current directory
 struct CliCommand {
-    enum class Kind { Quote, Ls, Cd, Up, Pwd };
+    enum class Kind { Quote, Ls, Cd, Up, Pwd, Get };
     Kind kind;
     QByteArray argument;
+    QString localDirectory = {}; // get: where the file goes; empty: the working directory
     friend bool operator==(const CliCommand&, const CliCommand&) = default;
 };
 
