@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 
 namespace tessaly {
+
+class RemoteItem;
 
 // What the remote pane asks of the program around it: the session engine's operations and state.
 // The main window implements it; tests implement it with a recorder.
@@ -20,6 +23,10 @@ public:
     virtual void RefreshListing() = 0;
     // The "Clear cache" command.
     virtual void ClearCache() = 0;
+    // Downloads the files into the local pane's folder, as one job.
+    virtual void DownloadItems(const QList<RemoteItem>& files) = 0;
+    // Whether the local pane shows a folder that files can be downloaded into.
+    virtual bool CanReceiveDownloads() const = 0;
 };
 
 } // namespace tessaly

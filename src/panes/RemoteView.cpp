@@ -26,8 +26,8 @@ namespace {
 // Commands that come with transfers, deleting, renaming and creating directories: the pane owns
 // them but offers none of them yet.
 constexpr std::array kLaterCommands = {
-    remote::kDownload, remote::kManualDownload, remote::kView,  remote::kRun,        remote::kDelete,
-    remote::kRename,   remote::kNewDirectory,   remote::kPaste, remote::kProperties,
+    remote::kManualDownload, remote::kView,         remote::kRun,   remote::kDelete,
+    remote::kRename,         remote::kNewDirectory, remote::kPaste, remote::kProperties,
 };
 
 // The sort commands, the column each sorts by and its text in the "&Arrange Icons" menu.
@@ -54,7 +54,8 @@ constexpr FileListCommands kCommands = {
 
 // The rest of the pane's commands.
 constexpr std::array kOwnCommands = {remote::kUpLevel,         remote::kRefresh, remote::kCopyAddress,
-                                     remote::kChangeDirectory, cmd::kClearCache, cmd::kSelectAll};
+                                     remote::kChangeDirectory, cmd::kClearCache, cmd::kSelectAll,
+                                     remote::kDownload};
 
 using namespace pane_menu;
 
@@ -195,6 +196,8 @@ bool CRemoteView::IsCommandEnabled(int id) const {
         return IsPaneEnabled() && list_->HasSingleSelectedRow();
     case cmd::kSelectAll:
         return list_->Model().rowCount() > 0;
+    case remote::kDownload:
+        return MayAct() && host_.CanReceiveDownloads() && !SelectedFiles().isEmpty();
     default:
         return false; // the later commands and whatever the pane does not handle
     }
@@ -224,9 +227,23 @@ void CRemoteView::RunCommand(int id) {
     case cmd::kSelectAll:
         list_->selectAll();
         break;
+    case remote::kDownload:
+        host_.DownloadItems(SelectedFiles());
+        break;
     default:
         break;
     }
+}
+
+QList<RemoteItem> CRemoteView::SelectedFiles() const {
+    // Directories are not fetched yet: only the files of the selection go.
+    QList<RemoteItem> files;
+    for (const int row : list_->SelectedRows()) {
+        if (!list_->Model().IsNewDirectoryRow(row) && !list_->Model().IsDirectory(row)) {
+            files.append(list_->Model().ItemAt(row));
+        }
+    }
+    return files;
 }
 
 void CRemoteView::OpenSelectedItem() {

@@ -46,6 +46,7 @@ protected:
 
 private:
     bool MayAct() const;
+    QList<RemoteItem> SelectedFiles() const;
     void SetPathBarEnabled(bool enabled);
     void GoToPath(const QByteArray& path);
     void OnPathChosen(int index);

@@ -98,6 +98,8 @@ public:
     void ChangeDirectory(const QByteArray& path, bool up) override;
     void RefreshListing() override;
     void ClearCache() override;
+    void DownloadItems(const QList<RemoteItem>& files) override;
+    bool CanReceiveDownloads() const override;
 
 public slots:
     // Brings the enabled and checked state of every action up to date.

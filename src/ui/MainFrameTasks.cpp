@@ -88,4 +88,14 @@ void CMainFrame::OpenFetchedFile(const QString& path, FetchedFileAction action) 
     }
 }
 
+bool CMainFrame::CanReceiveDownloads() const {
+    return local_->ShowsRealDirectory();
+}
+
+void CMainFrame::DownloadItems(const QList<RemoteItem>& files) {
+    if (CanReceiveDownloads()) {
+        engine_->DownloadFiles(files, local_->Directory());
+    }
+}
+
 } // namespace tessaly

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -407,6 +408,42 @@ TEST_F(MainFrameTest, RefusedCommandShowsTheInformationDialog) {
     ASSERT_TRUE(pumpEventsUntil([&] { return !caption.isEmpty(); }, 10000)) << qPrintable(LogText());
     EXPECT_EQ(caption, u"Information"_s);
     EXPECT_TRUE(details.contains(u"Command:>SITE NOSUCHTHING"_s)) << qPrintable(details);
+}
+
+// Download in the window: the selected files of the remote pane arrive in the local pane's folder,
+// each through a row of the task list, and the local pane shows them.
+TEST_F(MainFrameTest, DownloadFetchesTheSelectedFilesIntoTheLocalFolder) {
+    std::unique_ptr<FtpServerProcess> server;
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, ServerKind::Pyftpdlib);
+    settings().WriteInt(u"Advance", u"ShowLoginMsg", 0);
+    QuickConnect(*server, {}, {});
+    ASSERT_TRUE(WaitForIdleListing("/")) << qPrintable(LogText());
+    frame().Engine().ChangeDirectory("/pub", false);
+    ASSERT_TRUE(WaitForIdleListing("/pub")) << qPrintable(LogText());
+    QTemporaryDir target;
+    ASSERT_TRUE(frame().LocalPane().SetDirectory(target.path()));
+
+    QTreeView& list = RemoteList();
+    const QModelIndex big = list.model()->index(int(RemoteNames().indexOf(u"big.bin"_s)), 0);
+    const QModelIndex hello = list.model()->index(int(RemoteNames().indexOf(u"hello.txt"_s)), 0);
+    ASSERT_TRUE(big.isValid() && hello.isValid()) << qPrintable(RemoteNames().join(u','));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(big).center());
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ControlModifier, list.visualRect(hello).center());
+    QAction* download = frame().Action(cmd::kDownload);
+    ASSERT_TRUE(pumpEventsUntil([&] { return download->isEnabled(); }, 3000)); // the window's update pace
+    download->trigger();
+    EXPECT_TRUE(frame().Engine().Session()->jobRunning);
+    ASSERT_TRUE(pumpEventsUntil(
+        [&] { return frame().Engine().IsIdle() && !frame().Engine().Session()->jobRunning; }, 15000))
+        << qPrintable(LogText());
+    for (const QString& name : {u"pub/big.bin"_s, u"pub/hello.txt"_s}) {
+        QFile fetched(target.filePath(name.mid(4)));
+        QFile original(server->root() + u'/' + name);
+        ASSERT_TRUE(fetched.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly))
+            << qPrintable(name);
+        EXPECT_EQ(fetched.readAll(), original.readAll()) << qPrintable(name);
+    }
+    EXPECT_TRUE(frame().RemoteView().IsPaneEnabled());
 }
 
 } // namespace

@@ -46,11 +46,14 @@ public:
     void ChangeDirectory(const QByteArray& path, bool up) override { changes.push_back({path, up}); }
     void RefreshListing() override { ++refreshes; }
     void ClearCache() override { ++cacheClears; }
+    void DownloadItems(const QList<RemoteItem>& files) override { downloads.append(files); }
+    bool CanReceiveDownloads() const override { return true; }
 
     bool mayAct = true;
     std::vector<Change> changes;
     int refreshes = 0;
     int cacheClears = 0;
+    QList<QList<RemoteItem>> downloads;
 };
 
 constexpr char kListing[] = "total 12\r\n"
@@ -434,12 +437,20 @@ TEST_F(RemoteViewTest, ContextMenusListTheirEntriesAsEnabledNow) {
 TEST_F(RemoteViewTest, CommandsTheTransfersBringStayDisabled) {
     Show("/", kListing);
     Select(u"Zeta.txt"_s);
-    for (const int id :
-         {remote::kDownload, remote::kManualDownload, remote::kView, remote::kRun, remote::kDelete,
-          remote::kRename, remote::kNewDirectory, remote::kPaste, remote::kProperties}) {
+    for (const int id : {remote::kManualDownload, remote::kView, remote::kRun, remote::kDelete,
+                         remote::kRename, remote::kNewDirectory, remote::kPaste, remote::kProperties}) {
         EXPECT_TRUE(view_.HandlesCommand(id)) << id;
         EXPECT_FALSE(view_.IsCommandEnabled(id)) << id;
     }
+    // Download takes the selected files; a directory alone is not fetched yet.
+    EXPECT_TRUE(view_.IsCommandEnabled(remote::kDownload));
+    view_.RunCommand(remote::kDownload);
+    ASSERT_EQ(host_.downloads.size(), 1);
+    ASSERT_EQ(host_.downloads[0].size(), 1);
+    EXPECT_EQ(host_.downloads[0][0].name(), "Zeta.txt");
+    Select(u"pub"_s);
+    EXPECT_FALSE(view_.IsCommandEnabled(remote::kDownload));
+    Select(u"Zeta.txt"_s);
     EXPECT_FALSE(view_.HandlesCommand(cmd::kUpload));
     EXPECT_FALSE(view_.HandlesCommand(cmd::local::kRefresh));
     view_.RunCommand(remote::kNewDirectory);
