@@ -50,16 +50,8 @@ void TaskListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     bar->Draw(*painter, option.rect, (option.state & QStyle::State_Selected) != 0, palette, option.font);
 }
 
-CTaskListCtrl::CTaskListCtrl(QWidget* parent) : QTreeView(parent), model_(this), delegate_(this) {
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
-    setSelectionMode(QAbstractItemView::ExtendedSelection);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setAllColumnsShowFocus(true);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
+CTaskListCtrl::CTaskListCtrl(QWidget* parent) : CLCCListCtrl(parent), model_(this), delegate_(this) {
     setTextElideMode(Qt::ElideMiddle);
-    setSortingEnabled(false);
     setContextMenuPolicy(Qt::DefaultContextMenu);
     setModel(&model_);
     setItemDelegate(&delegate_);

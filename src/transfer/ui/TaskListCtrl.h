@@ -1,5 +1,6 @@
 #pragma once
 
+#include "panes/LCCListCtrl.h"
 #include "transfer/ui/TaskListModel.h"
 
 #include <QStyledItemDelegate>
@@ -29,7 +30,7 @@ protected:
 // The transfer task list pane: one row per queued file or directory over TaskListModel, six
 // left-aligned columns with their widths, the running row's progress bar, and a context menu with
 // the main window's "&Abort" and "&Disconnect".
-class CTaskListCtrl : public QTreeView {
+class CTaskListCtrl : public CLCCListCtrl {
     Q_OBJECT
 public:
     static constexpr std::array<int, kTaskColumnCount> kColumnWidths = {150, 100, 100, 120, 80, 200};

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QTransform>
 #include <algorithm>
 
 namespace tessaly {
@@ -39,24 +40,17 @@ QPixmap ArrowPixmap(bool upload, int size) {
 
     // The arrow: a shaft and a head, pointing down to the tray or up away from it.
     QPainterPath arrow;
-    if (upload) {
-        arrow.moveTo(8, 0.8);
-        arrow.lineTo(13.2, 6.2);
-        arrow.lineTo(10, 6.2);
-        arrow.lineTo(10, 12.2);
-        arrow.lineTo(6, 12.2);
-        arrow.lineTo(6, 6.2);
-        arrow.lineTo(2.8, 6.2);
-    } else {
-        arrow.moveTo(8, 12.6);
-        arrow.lineTo(13.2, 7.2);
-        arrow.lineTo(10, 7.2);
-        arrow.lineTo(10, 1.2);
-        arrow.lineTo(6, 1.2);
-        arrow.lineTo(6, 7.2);
-        arrow.lineTo(2.8, 7.2);
-    }
+    arrow.moveTo(8, 12.6);
+    arrow.lineTo(13.2, 7.2);
+    arrow.lineTo(10, 7.2);
+    arrow.lineTo(10, 1.2);
+    arrow.lineTo(6, 1.2);
+    arrow.lineTo(6, 7.2);
+    arrow.lineTo(2.8, 7.2);
     arrow.closeSubpath();
+    if (upload) {
+        arrow = QTransform(1, 0, 0, -1, 0, 13.4).map(arrow); // the same arrow, pointing up
+    }
     const QColor fill = upload ? QColor(0x2E, 0x9E, 0x3A) : QColor(0x1E, 0x64, 0xC8);
     // A light rim keeps the arrow apart from a selected row's highlight.
     painter.setPen(QPen(QColor(255, 255, 255, 200), 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
