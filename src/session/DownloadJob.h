@@ -1,11 +1,13 @@
 #pragma once
 
+#include "session/EngineView.h"
 #include "transfer/TransferTask.h"
 
 #include <QByteArray>
 #include <QString>
 #include <deque>
 #include <memory>
+#include <optional>
 
 namespace tessaly {
 
@@ -25,6 +27,8 @@ struct DownloadJob {
     bool asciiConversion = false;   // the current file comes in TYPE A: CR LF becomes LF
     bool pendingCr = false;         // a CR ended the last chunk of an ASCII transfer
     QByteArray localFailure;        // why the current file failed on this side, if it did
+    // A file fetched to be viewed or run is opened so once it has arrived.
+    std::optional<FetchedFileAction> openAfterwards;
 };
 
 // "TYPE A" or "TYPE I" for a remote path: "TransferType" 1 (automatic) is ASCII when the text after

@@ -216,9 +216,10 @@ bool SessionEngine::StartDownloadOf(DownloadEntry& entry) {
         view_.RemoveTaskRow(0);
         return false;
     }
-    // Whether the file exists is looked at now, not when it was queued.
+    // Whether the file exists is looked at now, not when it was queued. A file fetched to be viewed
+    // or run replaces an earlier copy without a question.
     const QFileInfo local(task.localPath);
-    task.exists = local.exists();
+    task.exists = local.exists() && !download_->openAfterwards;
     if (task.exists) {
         view_.SetTaskCell(0, TaskColumn::Size, QString::number(local.size()));
         ConflictChoice choice = ConflictChoice(session_->rememberedConflictChoice);
@@ -349,6 +350,40 @@ void SessionEngine::ReceiveFileData() {
     if (task->transferred != before) {
         view_.SetTaskProgress(0, task->transferred);
     }
+    RestartDownloadTimer();
+}
+
+void SessionEngine::RestartDownloadTimer() {
+    if (ReadInt(u"General", u"UseTimeout", 0) != 0) {
+        downloadTimer_.start(TimerPeriod(ReadInt(u"General", u"FileDownloadTimeout", 60), 60000));
+    }
+}
+
+bool SessionEngine::ViewOrRun(const RemoteItem& file, FetchedFileAction action) {
+    if (!session_ || file.isDirectory()) {
+        return false;
+    }
+    if (!fetchDirectory_ || !fetchDirectory_->isValid()) {
+        // Private to this user (QTemporaryDir makes it 0700), and never a predictable name.
+        fetchDirectory_ =
+            std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tessaly-XXXXXX"));
+        if (!fetchDirectory_->isValid()) {
+            WriteLog(LogKind::Error, "Cannot make a directory to fetch the file into.");
+            return false;
+        }
+    }
+    if (!StartDownloadJob(fetchDirectory_->path())) {
+        return false;
+    }
+    const QByteArray& directory = session_->currentDirectory;
+    const QByteArray path = directory + (directory.size() == 1 ? "" : "/") + file.name().toByteArray();
+    std::unique_ptr<DownloadEntry> entry = MakeDownloadEntry(path, file.name().toByteArray(), file.size());
+    entry->task->overwrite = true;
+    download_->openAfterwards = action;
+    view_.AddTaskRow(*entry->task, true);
+    download_->entries.push_back(std::move(entry));
+    DownloadStep(false);
+    return true;
 }
 
 void SessionEngine::FailLocally(const QByteArray& reason) {
@@ -364,6 +399,7 @@ void SessionEngine::CompleteTransfer(int replyCode) {
         return;
     }
     meter_.Stop();
+    downloadTimer_.stop();
     bool succeeded = replyCode >= 100 && replyCode < 400 && download_->localFailure.isEmpty();
     if (succeeded) {
         // A file of zero bytes has had no data event: it is created (or an old one truncated) now.
@@ -402,12 +438,16 @@ void SessionEngine::CompleteTransfer(int replyCode) {
         WriteLog(LogKind::Status, message);
         WriteBlankLine();
     }
+    if (succeeded && download_->openAfterwards) {
+        view_.OpenFetchedFile(QFileInfo(task->localPath).absoluteFilePath(), *download_->openAfterwards);
+    }
 }
 
 void SessionEngine::ResetDownloadJob() {
     download_.reset();
     currentTransfer_ = nullptr;
     meter_.Stop();
+    downloadTimer_.stop();
     if (session_) {
         session_->jobRunning = false;
         session_->rememberedConflictChoice = -1;

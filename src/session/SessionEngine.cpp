@@ -30,9 +30,15 @@ int TimerPeriod(qint64 count, qint64 unitMs) {
 SessionEngine::SessionEngine(EngineView& view, SettingsStore settings)
     : view_(view), settings_(std::move(settings)), clock_([] { return QDateTime::currentDateTime(); }),
       meter_(view) {
-    for (QTimer* timer : {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_}) {
+    for (QTimer* timer :
+         {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_, &downloadTimer_}) {
         timer->setSingleShot(true);
     }
+    QObject::connect(&downloadTimer_, &QTimer::timeout, &context_, [this] {
+        WriteBlankLine();
+        WriteLog(LogKind::Error, "File transfer timeout!");
+        AbortCommand();
+    });
     QObject::connect(&connectTimer_, &QTimer::timeout, &context_, [this] { OnConnectTimeout(); });
     QObject::connect(&retryWaitTimer_, &QTimer::timeout, &context_, [this] {
         if (inQuestion_) {
@@ -269,7 +275,8 @@ void SessionEngine::CloseSession() {
     view_.ClearTasks(); // the rows go before their tasks
     ResetDownloadJob();
     items_ = {};
-    for (QTimer* timer : {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_}) {
+    for (QTimer* timer :
+         {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_, &downloadTimer_}) {
         timer->stop();
     }
     retryAfterQuestion_ = false;

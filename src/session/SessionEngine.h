@@ -12,6 +12,7 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -68,6 +69,12 @@ public:
     bool DownloadFiles(const QList<RemoteItem>& files, const QString& localDirectory);
     // Downloads one remote path, found or not in any listing: its size is asked with SIZE first.
     bool DownloadByPath(const QByteArray& path, const QString& localDirectory);
+    // Fetches one file of the current listing into a directory of the program's own (mode 0700, made
+    // once a run) and then has the view open it to view or to run. Nothing is asked: an earlier copy
+    // there is replaced.
+    bool ViewOrRun(const RemoteItem& file, FetchedFileAction action);
+    // The download inactivity timer (14), for inspection by tests.
+    const QTimer& DownloadTimer() const { return downloadTimer_; }
     // The running transfer's task, or none.
     const TransferTask* CurrentTransfer() const { return currentTransfer_; }
     // The items the remote pane shows now, and the directory they are of.
@@ -181,6 +188,8 @@ private:
     void QueueDataConnectionCommand(CommandSequence& sequence);
     void ReceiveFileData();
     void FailLocally(const QByteArray& reason);
+    // Restarts timer 14 when "UseTimeout" is on: every block moved keeps the transfer alive.
+    void RestartDownloadTimer();
     // Ends the current file: a success when the final reply was one and this side did not fail.
     void CompleteTransfer(int replyCode);
     void ResetDownloadJob();
@@ -233,10 +242,12 @@ private:
     // While a question is open, control-connection input waits in the socket.
     bool inQuestion_ = false;
 
-    QTimer keepAliveTimer_; // 10
-    QTimer connectTimer_;   // 11
-    QTimer replyTimer_;     // 12
-    QTimer retryWaitTimer_; // the pause before the next connection attempt
+    QTimer keepAliveTimer_;                         // 10
+    QTimer connectTimer_;                           // 11
+    QTimer replyTimer_;                             // 12
+    QTimer downloadTimer_;                          // 14: no data for "FileDownloadTimeout" minutes
+    std::unique_ptr<QTemporaryDir> fetchDirectory_; // where View and Run fetch their files
+    QTimer retryWaitTimer_;                         // the pause before the next connection attempt
     // Connections closed inside their own hooks are destroyed on the next turn of the loop.
     std::vector<std::unique_ptr<AsyncSocket>> retired_;
     // The same for listeners closed inside their own announcement of a connection.

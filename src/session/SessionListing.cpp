@@ -257,6 +257,9 @@ void SessionEngine::OnDataConnected(int error) {
     }
     session_->listingBuffer.clear();
     session_->speedByteCount = 0;
+    if (!session_->listingMode && currentTransfer_) {
+        RestartDownloadTimer();
+    }
     if (error != 0) {
         // A data connection that could not be made ends as if it had closed: the server's reply to
         // the data command then completes the operation instead of a wait without end.

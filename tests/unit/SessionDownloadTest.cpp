@@ -3,11 +3,13 @@
 // target), each ending its file while the job goes on.
 #include "session/DownloadJob.h"
 #include "support/EngineHarness.h"
+#include "support/EventPump.h"
 #include "support/ListingScript.h"
 #include "support/ScriptedPeer.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -207,6 +209,46 @@ TEST_F(SessionDownload, CommandsHoldingLineBreaksAreNotSent) {
     EXPECT_TRUE(
         h.view.lines().contains("ERROR:>  A command holding a line break or a NUL byte is not sent."));
     ASSERT_EQ(h.view.failureReports.size(), 1);
+}
+
+// View and Run fetch into a directory of the program's own, private to the user, replace an earlier
+// copy there without a question, and hand the file to the view to open.
+TEST_F(SessionDownload, ViewFetchesIntoAPrivateDirectoryAndOpensTheFile) {
+    loginWith(Line("show.bin", 5));
+    for (const QByteArray& contents : {QByteArray("first"), QByteArray("again")}) {
+        serveRetr("/show.bin");
+        data.accept().send(contents).close();
+        control.pause(50).send("226 done\r\n");
+        ASSERT_TRUE(h.engine().ViewOrRun(items({"show.bin"}).constFirst(), FetchedFileAction::View));
+        ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+        ASSERT_FALSE(h.view.openedFiles.isEmpty());
+        QFile fetched(h.view.openedFiles.last().first);
+        ASSERT_TRUE(fetched.open(QIODevice::ReadOnly));
+        EXPECT_EQ(fetched.readAll(), contents);
+    }
+    EXPECT_TRUE(h.view.conflictQuestions.isEmpty());
+    ASSERT_EQ(h.view.openedFiles.size(), 2);
+    EXPECT_EQ(h.view.openedFiles[0].second, FetchedFileAction::View);
+    const QFileInfo directory(QFileInfo(h.view.openedFiles[0].first).absolutePath());
+    EXPECT_EQ(directory.permissions() &
+                  (QFile::ReadGroup | QFile::ReadOther | QFile::ExeGroup | QFile::ExeOther),
+              QFile::Permissions());
+}
+
+// With "UseTimeout" on, a transfer that moves nothing for "FileDownloadTimeout" minutes is aborted;
+// the session stays usable.
+TEST_F(SessionDownload, ATransferThatStallsTimesOut) {
+    h.setInt(u"General", u"UseTimeout", 1);
+    h.setInt(u"General", u"FileDownloadTimeout", 0);
+    loginWith(Line("stall.bin", 5));
+    serveRetr("/stall.bin");
+    data.accept().pause(2000);
+    ASSERT_TRUE(h.engine().DownloadFiles(items({"stall.bin"}), target.path()));
+    ASSERT_TRUE(pumpEventsUntil([&] { return !h.engine().Session()->jobRunning; }, 5000)) << h.view.joined();
+    EXPECT_TRUE(h.view.lines().contains("ERROR:>  File transfer timeout!")) << h.view.joined();
+    EXPECT_TRUE(h.view.taskRows.isEmpty());
+    EXPECT_TRUE(h.view.paneEnabled);
+    EXPECT_NE(h.engine().Session(), nullptr);
 }
 
 } // namespace
