@@ -26,8 +26,8 @@ namespace {
 // Commands that come with transfers, deleting, renaming and creating directories: the pane owns
 // them but offers none of them yet.
 constexpr std::array kLaterCommands = {
-    remote::kManualDownload, remote::kView,         remote::kRun,   remote::kDelete,
-    remote::kRename,         remote::kNewDirectory, remote::kPaste, remote::kProperties,
+    remote::kManualDownload, remote::kDelete, remote::kRename,
+    remote::kNewDirectory,   remote::kPaste,  remote::kProperties,
 };
 
 // The sort commands, the column each sorts by and its text in the "&Arrange Icons" menu.
@@ -55,7 +55,7 @@ constexpr FileListCommands kCommands = {
 // The rest of the pane's commands.
 constexpr std::array kOwnCommands = {remote::kUpLevel,         remote::kRefresh, remote::kCopyAddress,
                                      remote::kChangeDirectory, cmd::kClearCache, cmd::kSelectAll,
-                                     remote::kDownload};
+                                     remote::kDownload,        remote::kView,    remote::kRun};
 
 using namespace pane_menu;
 
@@ -198,6 +198,9 @@ bool CRemoteView::IsCommandEnabled(int id) const {
         return list_->Model().rowCount() > 0;
     case remote::kDownload:
         return MayAct() && host_.CanReceiveDownloads() && !SelectedFiles().isEmpty();
+    case remote::kView:
+    case remote::kRun:
+        return MayAct() && list_->HasSingleSelectedRow() && SelectedFiles().size() == 1;
     default:
         return false; // the later commands and whatever the pane does not handle
     }
@@ -229,6 +232,10 @@ void CRemoteView::RunCommand(int id) {
         break;
     case remote::kDownload:
         host_.DownloadItems(SelectedFiles());
+        break;
+    case remote::kView:
+    case remote::kRun:
+        host_.ViewOrRunItem(SelectedFiles().constFirst(), id == remote::kRun);
         break;
     default:
         break;

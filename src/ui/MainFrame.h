@@ -100,6 +100,7 @@ public:
     void ClearCache() override;
     void DownloadItems(const QList<RemoteItem>& files) override;
     bool CanReceiveDownloads() const override;
+    void ViewOrRunItem(const RemoteItem& file, bool run) override;
 
 public slots:
     // Brings the enabled and checked state of every action up to date.

@@ -92,6 +92,10 @@ bool CMainFrame::CanReceiveDownloads() const {
     return local_->ShowsRealDirectory();
 }
 
+void CMainFrame::ViewOrRunItem(const RemoteItem& file, bool run) {
+    engine_->ViewOrRun(file, run ? FetchedFileAction::Run : FetchedFileAction::View);
+}
+
 void CMainFrame::DownloadItems(const QList<RemoteItem>& files) {
     if (CanReceiveDownloads()) {
         engine_->DownloadFiles(files, local_->Directory());

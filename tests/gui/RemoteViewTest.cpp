@@ -48,12 +48,16 @@ public:
     void ClearCache() override { ++cacheClears; }
     void DownloadItems(const QList<RemoteItem>& files) override { downloads.append(files); }
     bool CanReceiveDownloads() const override { return true; }
+    void ViewOrRunItem(const RemoteItem& file, bool run) override {
+        viewed.append({file.name().toByteArray(), run});
+    }
 
     bool mayAct = true;
     std::vector<Change> changes;
     int refreshes = 0;
     int cacheClears = 0;
     QList<QList<RemoteItem>> downloads;
+    QList<std::pair<QByteArray, bool>> viewed;
 };
 
 constexpr char kListing[] = "total 12\r\n"
@@ -437,8 +441,8 @@ TEST_F(RemoteViewTest, ContextMenusListTheirEntriesAsEnabledNow) {
 TEST_F(RemoteViewTest, CommandsTheTransfersBringStayDisabled) {
     Show("/", kListing);
     Select(u"Zeta.txt"_s);
-    for (const int id : {remote::kManualDownload, remote::kView, remote::kRun, remote::kDelete,
-                         remote::kRename, remote::kNewDirectory, remote::kPaste, remote::kProperties}) {
+    for (const int id : {remote::kManualDownload, remote::kDelete, remote::kRename, remote::kNewDirectory,
+                         remote::kPaste, remote::kProperties}) {
         EXPECT_TRUE(view_.HandlesCommand(id)) << id;
         EXPECT_FALSE(view_.IsCommandEnabled(id)) << id;
     }
@@ -448,8 +452,13 @@ TEST_F(RemoteViewTest, CommandsTheTransfersBringStayDisabled) {
     ASSERT_EQ(host_.downloads.size(), 1);
     ASSERT_EQ(host_.downloads[0].size(), 1);
     EXPECT_EQ(host_.downloads[0][0].name(), "Zeta.txt");
+    // View and Run take the one selected file.
+    view_.RunCommand(remote::kView);
+    view_.RunCommand(remote::kRun);
+    EXPECT_EQ(host_.viewed, (QList<std::pair<QByteArray, bool>>{{"Zeta.txt", false}, {"Zeta.txt", true}}));
     Select(u"pub"_s);
     EXPECT_FALSE(view_.IsCommandEnabled(remote::kDownload));
+    EXPECT_FALSE(view_.IsCommandEnabled(remote::kView));
     Select(u"Zeta.txt"_s);
     EXPECT_FALSE(view_.HandlesCommand(cmd::kUpload));
     EXPECT_FALSE(view_.HandlesCommand(cmd::local::kRefresh));
