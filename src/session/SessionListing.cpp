@@ -29,6 +29,8 @@ std::unique_ptr<CommandSequence> SessionEngine::MakeListingSequence(bool keepDir
     auto sequence = std::make_unique<ListingSequence>(session_->resumeProbePending, UsePassiveMode());
     if (sequence->Probe()) {
         sequence->Append("SYST");
+        // REST is asked about in binary type: some servers (pyftpdlib, proftpd) refuse it in ASCII.
+        sequence->Append("TYPE I");
         sequence->Append("REST 100");
         sequence->Append("REST 0");
     }

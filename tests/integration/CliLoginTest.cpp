@@ -38,6 +38,8 @@ TEST(CliLogin, VsftpdPasswordLoginPrintsTheWholeLogAndExitsZero) {
         // The listing of the login directory follows.
         "COMMAND:>  SYST",
         "              215 UNIX Type: L8",
+        "COMMAND:>  TYPE I",
+        "              200 Switching to Binary mode.",
         "COMMAND:>  REST 100",
         "              350 Restart position accepted (100).",
         "COMMAND:>  REST 0",

@@ -6,6 +6,7 @@ namespace {
 
 void ScriptProbeAndPwd(ScriptedPeer& control, const QByteArray& directory) {
     control.expectLine("SYST").send("215 UNIX Type: L8\r\n");
+    control.expectLine("TYPE I").send("200 Switching to Binary mode.\r\n");
     control.expectLine("REST 100").send("350 Restart position accepted (100).\r\n");
     control.expectLine("REST 0").send("350 Restart position accepted (0).\r\n");
     control.expectLine("PWD").send("257 \"" + directory + "\" is the current directory\r\n");

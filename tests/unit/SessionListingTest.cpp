@@ -90,8 +90,8 @@ protected:
 
 TEST_F(SessionListing, LoginListsTheDirectoryAndShowsIt) {
     loginWith(kRoot);
-    EXPECT_EQ(commandsFrom(0), (QList<QByteArray>{"USER anonymous", "SYST", "REST 100", "REST 0", "PWD",
-                                                  "TYPE A", "PASV", "LIST"}));
+    EXPECT_EQ(commandsFrom(0), (QList<QByteArray>{"USER anonymous", "SYST", "TYPE I", "REST 100", "REST 0",
+                                                  "PWD", "TYPE A", "PASV", "LIST"}));
     EXPECT_TRUE(h.view.lines().contains("STATUS:>  Open the data channel..."));
     EXPECT_EQ(h.view.path, "/");
     EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"pub", "hello.txt"}));
@@ -165,7 +165,12 @@ TEST_F(SessionListing, CachedDirectoryWhoseCwdFailsShowsNothingAndIsReported) {
 TEST_F(SessionListing, FinalReplyBeforeAndAfterTheDataClose) {
     // 226 first: nothing is shown until the data connection closes.
     control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
-    control.expectLine("SYST").send("215 UNIX\r\n").expectLine("REST 100").send("501 no\r\n");
+    control.expectLine("SYST")
+        .send("215 UNIX\r\n")
+        .expectLine("TYPE I")
+        .send("200 ok\r\n")
+        .expectLine("REST 100")
+        .send("501 no\r\n");
     control.expectLine("REST 0").send("501 no\r\n").expectLine("PWD").send("257 \"/\"\r\n");
     control.expectLine("TYPE A")
         .send("200 ok\r\n")
@@ -184,7 +189,12 @@ TEST_F(SessionListing, FinalReplyBeforeAndAfterTheDataClose) {
 
 TEST_F(SessionListing, PasvRefusedFallsBackToPortAndTheServerConnects) {
     control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
-    control.expectLine("SYST").send("215 UNIX\r\n").expectLine("REST 100").send("350 ok\r\n");
+    control.expectLine("SYST")
+        .send("215 UNIX\r\n")
+        .expectLine("TYPE I")
+        .send("200 ok\r\n")
+        .expectLine("REST 100")
+        .send("350 ok\r\n");
     control.expectLine("REST 0").send("350 ok\r\n").expectLine("PWD").send("257 \"/\"\r\n");
     control.expectLine("TYPE A").send("200 ok\r\n").expectLine("PASV").send("500 no passive here\r\n");
     control.expectLinePrefix("PORT 127,0,0,1,").send("200 PORT ok\r\n").expectLine("LIST");
@@ -211,7 +221,7 @@ TEST_F(SessionListing, BothModesRefusedEndTheListingWithoutHanging) {
     h.connect(control.port());
     ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
     EXPECT_EQ(control.failureText(), "");
-    const QList<QByteArray> commands = commandsFrom(0).mid(6);
+    const QList<QByteArray> commands = commandsFrom(0).mid(7);
     ASSERT_EQ(commands.size(), 4);
     EXPECT_EQ(commands[0], "PASV");
     EXPECT_TRUE(commands[1].startsWith("PORT 127,0,0,1,"));
@@ -225,7 +235,12 @@ TEST_F(SessionListing, BothModesRefusedEndTheListingWithoutHanging) {
 
 TEST_F(SessionListing, ListRefusedWhileTheDataConnectionIsOpenEndsTheOperation) {
     control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
-    control.expectLine("SYST").send("215 UNIX\r\n").expectLine("REST 100").send("350 ok\r\n");
+    control.expectLine("SYST")
+        .send("215 UNIX\r\n")
+        .expectLine("TYPE I")
+        .send("200 ok\r\n")
+        .expectLine("REST 100")
+        .send("350 ok\r\n");
     control.expectLine("REST 0").send("350 ok\r\n").expectLine("PWD").send("257 \"/\"\r\n");
     control.expectLine("TYPE A")
         .send("200 ok\r\n")
@@ -241,7 +256,12 @@ TEST_F(SessionListing, ListRefusedWhileTheDataConnectionIsOpenEndsTheOperation) 
 
 TEST_F(SessionListing, PwdWithoutQuotesKeepsTheDirectory) {
     control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
-    control.expectLine("SYST").send("215 UNIX\r\n").expectLine("REST 100").send("350 ok\r\n");
+    control.expectLine("SYST")
+        .send("215 UNIX\r\n")
+        .expectLine("TYPE I")
+        .send("200 ok\r\n")
+        .expectLine("REST 100")
+        .send("350 ok\r\n");
     control.expectLine("REST 0").send("350 ok\r\n").expectLine("CWD /start").send("250 ok\r\n");
     control.expectLine("PWD").send("257 somewhere\r\n");
     control.expectLine("TYPE A")
@@ -267,7 +287,12 @@ TEST_F(SessionListing, ResumeSupportOffProbesEveryListing) {
     h.setInt(u"General", u"ResumeSupport", 0);
     loginWith(kRoot);
     ScriptedPeer again;
-    control.expectLine("SYST").send("215 UNIX\r\n").expectLine("REST 100").send("350 ok\r\n");
+    control.expectLine("SYST")
+        .send("215 UNIX\r\n")
+        .expectLine("TYPE I")
+        .send("200 ok\r\n")
+        .expectLine("REST 100")
+        .send("350 ok\r\n");
     control.expectLine("REST 0").send("350 ok\r\n").expectLine("CWD /").send("250 ok\r\n");
     control.expectLine("PWD").send("257 \"/\"\r\n").expectLine("TYPE A").send("200 ok\r\n");
     control.expectLine("PASV")
@@ -342,7 +367,12 @@ TEST(SessionListingPassive, TheReplysAddressCannotSendTheDataConnectionElsewhere
         const Decoy decoy("127.0.0.2", data.port());
         ASSERT_TRUE(decoy.bound());
         control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
-        control.expectLine("SYST").send("215 UNIX\r\n").expectLine("REST 100").send("350 ok\r\n");
+        control.expectLine("SYST")
+            .send("215 UNIX\r\n")
+            .expectLine("TYPE I")
+            .send("200 ok\r\n")
+            .expectLine("REST 100")
+            .send("350 ok\r\n");
         control.expectLine("REST 0").send("350 ok\r\n").expectLine("PWD").send("257 \"/\"\r\n");
         control.expectLine("TYPE A").send("200 ok\r\n").expectLine("PASV").send(c.reply(data.port()));
         control.expectLine("LIST").send("150 here\r\n");
@@ -364,7 +394,12 @@ TEST(SessionListingPassive, TheReplysAddressCannotSendTheDataConnectionElsewhere
 TEST_F(SessionListing, ActiveListenerTakesOnlyTheServer) {
     h.setInt(u"Advance", u"PasvMode", 0);
     control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
-    control.expectLine("SYST").send("215 UNIX\r\n").expectLine("REST 100").send("350 ok\r\n");
+    control.expectLine("SYST")
+        .send("215 UNIX\r\n")
+        .expectLine("TYPE I")
+        .send("200 ok\r\n")
+        .expectLine("REST 100")
+        .send("350 ok\r\n");
     control.expectLine("REST 0").send("350 ok\r\n").expectLine("PWD").send("257 \"/\"\r\n");
     control.expectLine("TYPE A").send("200 ok\r\n");
     control.expectLinePrefix("PORT 127,0,0,1,").send("200 PORT ok\r\n").expectLine("LIST");
