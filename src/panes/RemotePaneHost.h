@@ -27,6 +27,8 @@ public:
     virtual void DownloadItems(const QList<RemoteItem>& files) = 0;
     // Whether the local pane shows a folder that files can be downloaded into.
     virtual bool CanReceiveDownloads() const = 0;
+    // Downloads a remote path typed by the user into the local pane's folder.
+    virtual void DownloadPath(const QByteArray& path) = 0;
     // Fetches the file into a private directory and opens it in the viewer (run: with its handler).
     virtual void ViewOrRunItem(const RemoteItem& file, bool run) = 0;
 };

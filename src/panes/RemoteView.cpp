@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -26,8 +27,7 @@ namespace {
 // Commands that come with transfers, deleting, renaming and creating directories: the pane owns
 // them but offers none of them yet.
 constexpr std::array kLaterCommands = {
-    remote::kManualDownload, remote::kDelete, remote::kRename,
-    remote::kNewDirectory,   remote::kPaste,  remote::kProperties,
+    remote::kDelete, remote::kRename, remote::kNewDirectory, remote::kPaste, remote::kProperties,
 };
 
 // The sort commands, the column each sorts by and its text in the "&Arrange Icons" menu.
@@ -55,7 +55,8 @@ constexpr FileListCommands kCommands = {
 // The rest of the pane's commands.
 constexpr std::array kOwnCommands = {remote::kUpLevel,         remote::kRefresh, remote::kCopyAddress,
                                      remote::kChangeDirectory, cmd::kClearCache, cmd::kSelectAll,
-                                     remote::kDownload,        remote::kView,    remote::kRun};
+                                     remote::kDownload,        remote::kView,    remote::kRun,
+                                     remote::kManualDownload};
 
 using namespace pane_menu;
 
@@ -201,6 +202,8 @@ bool CRemoteView::IsCommandEnabled(int id) const {
     case remote::kView:
     case remote::kRun:
         return MayAct() && list_->HasSingleSelectedRow() && SelectedFiles().size() == 1;
+    case remote::kManualDownload:
+        return MayAct() && host_.CanReceiveDownloads();
     default:
         return false; // the later commands and whatever the pane does not handle
     }
@@ -236,6 +239,9 @@ void CRemoteView::RunCommand(int id) {
     case remote::kView:
     case remote::kRun:
         host_.ViewOrRunItem(SelectedFiles().constFirst(), id == remote::kRun);
+        break;
+    case remote::kManualDownload:
+        AskManualDownload();
         break;
     default:
         break;
@@ -291,6 +297,19 @@ void CRemoteView::ChooseDirectory() {
     CSelectPathDialog dialog(paths, PathCombo().currentIndex(), this);
     if (dialog.exec() == QDialog::Accepted) {
         GoToPath(dialog.SelectedPath());
+    }
+}
+
+void CRemoteView::AskManualDownload() {
+    // The path starts as the directory shown, so a name typed after it is enough.
+    const QString start = QString::fromUtf8(path_.size() > 1 ? path_ + '/' : path_);
+    bool accepted = false;
+    const QString typed = QInputDialog::getText(this, QStringLiteral("Manual Download"),
+                                                QStringLiteral("Remote path of the file to download:"),
+                                                QLineEdit::Normal, start, &accepted)
+                              .trimmed();
+    if (accepted && !typed.isEmpty() && typed != start && MayAct()) {
+        host_.DownloadPath(ResolveRemotePath(path_, typed.toUtf8()));
     }
 }
 

@@ -47,6 +47,7 @@ protected:
 private:
     bool MayAct() const;
     QList<RemoteItem> SelectedFiles() const;
+    void AskManualDownload();
     void SetPathBarEnabled(bool enabled);
     void GoToPath(const QByteArray& path);
     void OnPathChosen(int index);

@@ -101,6 +101,7 @@ public:
     void DownloadItems(const QList<RemoteItem>& files) override;
     bool CanReceiveDownloads() const override;
     void ViewOrRunItem(const RemoteItem& file, bool run) override;
+    void DownloadPath(const QByteArray& path) override;
 
 public slots:
     // Brings the enabled and checked state of every action up to date.

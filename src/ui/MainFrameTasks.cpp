@@ -92,6 +92,12 @@ bool CMainFrame::CanReceiveDownloads() const {
     return local_->ShowsRealDirectory();
 }
 
+void CMainFrame::DownloadPath(const QByteArray& path) {
+    if (CanReceiveDownloads()) {
+        engine_->DownloadByPath(path, local_->Directory());
+    }
+}
+
 void CMainFrame::ViewOrRunItem(const RemoteItem& file, bool run) {
     engine_->ViewOrRun(file, run ? FetchedFileAction::Run : FetchedFileAction::View);
 }

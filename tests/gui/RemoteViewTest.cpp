@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -47,7 +48,8 @@ public:
     void RefreshListing() override { ++refreshes; }
     void ClearCache() override { ++cacheClears; }
     void DownloadItems(const QList<RemoteItem>& files) override { downloads.append(files); }
-    bool CanReceiveDownloads() const override { return true; }
+    bool CanReceiveDownloads() const override { return canReceive; }
+    void DownloadPath(const QByteArray& path) override { downloadedPaths.append(path); }
     void ViewOrRunItem(const RemoteItem& file, bool run) override {
         viewed.append({file.name().toByteArray(), run});
     }
@@ -58,6 +60,8 @@ public:
     int cacheClears = 0;
     QList<QList<RemoteItem>> downloads;
     QList<std::pair<QByteArray, bool>> viewed;
+    QList<QByteArray> downloadedPaths;
+    bool canReceive = true;
 };
 
 constexpr char kListing[] = "total 12\r\n"
@@ -386,9 +390,9 @@ TEST_F(RemoteViewTest, ContextMenusListTheirEntriesAsEnabledNow) {
     Show("/pub", kListing);
     Select(u"pub"_s);
     EXPECT_EQ(MenuLines(*view_.BuildContextMenu(true)),
-              (QStringList{u"&Download (off)"_s, u"Manual Download (off)"_s, u"&View (off)"_s,
-                           u"&Run (off)"_s, u"-"_s, u"D&elete (off)"_s, u"Re&name (off)"_s, u"-"_s,
-                           u"Select &All\tCtrl+A"_s, u"-"_s, u"Up &Level Directory"_s, u"C&hange Directory"_s,
+              (QStringList{u"&Download (off)"_s, u"Manual Download"_s, u"&View (off)"_s, u"&Run (off)"_s,
+                           u"-"_s, u"D&elete (off)"_s, u"Re&name (off)"_s, u"-"_s, u"Select &All\tCtrl+A"_s,
+                           u"-"_s, u"Up &Level Directory"_s, u"C&hange Directory"_s,
                            u"Ne&w Directory (off)"_s, u"-"_s, u"&Properties (off)"_s}));
 
     view_.RunCommand(remote::kList);
@@ -407,7 +411,7 @@ TEST_F(RemoteViewTest, ContextMenusListTheirEntriesAsEnabledNow) {
                                                                       u"-"_s,
                                                                       u"&Refresh"_s,
                                                                       u"-"_s,
-                                                                      u"Manual Download (off)"_s,
+                                                                      u"Manual Download"_s,
                                                                       u"-"_s,
                                                                       u"&Paste (off)"_s,
                                                                       u"-"_s,
@@ -441,8 +445,8 @@ TEST_F(RemoteViewTest, ContextMenusListTheirEntriesAsEnabledNow) {
 TEST_F(RemoteViewTest, CommandsTheTransfersBringStayDisabled) {
     Show("/", kListing);
     Select(u"Zeta.txt"_s);
-    for (const int id : {remote::kManualDownload, remote::kDelete, remote::kRename, remote::kNewDirectory,
-                         remote::kPaste, remote::kProperties}) {
+    for (const int id :
+         {remote::kDelete, remote::kRename, remote::kNewDirectory, remote::kPaste, remote::kProperties}) {
         EXPECT_TRUE(view_.HandlesCommand(id)) << id;
         EXPECT_FALSE(view_.IsCommandEnabled(id)) << id;
     }
@@ -464,6 +468,27 @@ TEST_F(RemoteViewTest, CommandsTheTransfersBringStayDisabled) {
     EXPECT_FALSE(view_.HandlesCommand(cmd::local::kRefresh));
     view_.RunCommand(remote::kNewDirectory);
     EXPECT_EQ(Model().rowCount(), 6);
+}
+
+// Manual Download asks for a remote path, starting from the directory shown; a relative path is
+// taken below it. It is offered only while the local pane shows a folder to download into.
+TEST_F(RemoteViewTest, ManualDownloadAsksForARemotePath) {
+    Show("/pub", kListing);
+    QString startText;
+    test::HandleNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QInputDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), u"Manual Download"_s);
+        startText = dialog->textValue();
+        dialog->setTextValue(u"docs/readme.txt"_s);
+        dialog->accept();
+    });
+    ASSERT_TRUE(view_.IsCommandEnabled(remote::kManualDownload));
+    view_.RunCommand(remote::kManualDownload);
+    EXPECT_EQ(startText, u"/pub/"_s);
+    EXPECT_EQ(host_.downloadedPaths, QList<QByteArray>{"/pub/docs/readme.txt"});
+    host_.canReceive = false;
+    EXPECT_FALSE(view_.IsCommandEnabled(remote::kManualDownload));
 }
 
 TEST_F(RemoteViewTest, ViewModesShareTheSelection) {
