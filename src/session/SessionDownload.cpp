@@ -2,6 +2,7 @@
 // (TYPE, PASV or PORT, REST when resuming, RETR), the receive pump and one completion routine that
 // decides from the final reply and the data connection's close, in either order.
 #include "session/DownloadJob.h"
+#include "session/RemotePath.h"
 #include "session/SessionEngine.h"
 #include "session/TextFormat.h"
 
@@ -133,8 +134,7 @@ bool SessionEngine::DownloadFiles(const QList<RemoteItem>& files, const QString&
         return false;
     }
     for (const RemoteItem& item : files) {
-        const QByteArray& directory = session_->currentDirectory;
-        const QByteArray path = directory + (directory.size() == 1 ? "" : "/") + item.name().toByteArray();
+        const QByteArray path = JoinRemotePath(session_->currentDirectory, item.name().toByteArray());
         std::unique_ptr<DownloadEntry> entry =
             MakeDownloadEntry(path, item.name().toByteArray(), item.size());
         view_.AddTaskRow(*entry->task, true);
@@ -375,8 +375,7 @@ bool SessionEngine::ViewOrRun(const RemoteItem& file, FetchedFileAction action) 
     if (!StartDownloadJob(fetchDirectory_->path())) {
         return false;
     }
-    const QByteArray& directory = session_->currentDirectory;
-    const QByteArray path = directory + (directory.size() == 1 ? "" : "/") + file.name().toByteArray();
+    const QByteArray path = JoinRemotePath(session_->currentDirectory, file.name().toByteArray());
     std::unique_ptr<DownloadEntry> entry = MakeDownloadEntry(path, file.name().toByteArray(), file.size());
     entry->task->overwrite = true;
     download_->openAfterwards = action;
