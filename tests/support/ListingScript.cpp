@@ -15,6 +15,11 @@ void ScriptProbeAndPwd(ScriptedPeer& control, const QByteArray& directory) {
 
 } // namespace
 
+void ScriptProbe(ScriptedPeer& control, const QByteArray& restReply) {
+    control.expectLine("SYST").send("215 UNIX\r\n").expectLine("TYPE I").send("200 ok\r\n");
+    control.expectLine("REST 100").send(restReply).expectLine("REST 0").send(restReply);
+}
+
 void ScriptFirstListing(ScriptedPeer& control, ScriptedPeer& data, const QByteArray& listing,
                         const QByteArray& directory) {
     ScriptProbeAndPwd(control, directory);

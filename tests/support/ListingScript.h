@@ -6,6 +6,10 @@
 
 namespace tessaly::test {
 
+// Scripts the resume probe of the first listing: SYST, TYPE I, and REST 100 and REST 0, both
+// answered with restReply.
+void ScriptProbe(ScriptedPeer& control, const QByteArray& restReply = "350 ok\r\n");
+
 // Scripts the listing that follows a login (SYST, the REST probe, PWD, TYPE A, PASV, LIST) on the
 // control connection, with `data` as the passive data port that sends `listing` and closes.
 void ScriptFirstListing(ScriptedPeer& control, ScriptedPeer& data, const QByteArray& listing = {},

@@ -165,13 +165,8 @@ TEST_F(SessionListing, CachedDirectoryWhoseCwdFailsShowsNothingAndIsReported) {
 TEST_F(SessionListing, FinalReplyBeforeAndAfterTheDataClose) {
     // 226 first: nothing is shown until the data connection closes.
     control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
-    control.expectLine("SYST")
-        .send("215 UNIX\r\n")
-        .expectLine("TYPE I")
-        .send("200 ok\r\n")
-        .expectLine("REST 100")
-        .send("501 no\r\n");
-    control.expectLine("REST 0").send("501 no\r\n").expectLine("PWD").send("257 \"/\"\r\n");
+    ScriptProbe(control, "501 no\r\n");
+    control.expectLine("PWD").send("257 \"/\"\r\n");
     control.expectLine("TYPE A")
         .send("200 ok\r\n")
         .expectLine("PASV")
@@ -189,13 +184,8 @@ TEST_F(SessionListing, FinalReplyBeforeAndAfterTheDataClose) {
 
 TEST_F(SessionListing, PasvRefusedFallsBackToPortAndTheServerConnects) {
     control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
-    control.expectLine("SYST")
-        .send("215 UNIX\r\n")
-        .expectLine("TYPE I")
-        .send("200 ok\r\n")
-        .expectLine("REST 100")
-        .send("350 ok\r\n");
-    control.expectLine("REST 0").send("350 ok\r\n").expectLine("PWD").send("257 \"/\"\r\n");
+    ScriptProbe(control);
+    control.expectLine("PWD").send("257 \"/\"\r\n");
     control.expectLine("TYPE A").send("200 ok\r\n").expectLine("PASV").send("500 no passive here\r\n");
     control.expectLinePrefix("PORT 127,0,0,1,").send("200 PORT ok\r\n").expectLine("LIST");
     h.connect(control.port());
@@ -235,13 +225,8 @@ TEST_F(SessionListing, BothModesRefusedEndTheListingWithoutHanging) {
 
 TEST_F(SessionListing, ListRefusedWhileTheDataConnectionIsOpenEndsTheOperation) {
     control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
-    control.expectLine("SYST")
-        .send("215 UNIX\r\n")
-        .expectLine("TYPE I")
-        .send("200 ok\r\n")
-        .expectLine("REST 100")
-        .send("350 ok\r\n");
-    control.expectLine("REST 0").send("350 ok\r\n").expectLine("PWD").send("257 \"/\"\r\n");
+    ScriptProbe(control);
+    control.expectLine("PWD").send("257 \"/\"\r\n");
     control.expectLine("TYPE A")
         .send("200 ok\r\n")
         .expectLine("PASV")
@@ -256,13 +241,8 @@ TEST_F(SessionListing, ListRefusedWhileTheDataConnectionIsOpenEndsTheOperation) 
 
 TEST_F(SessionListing, PwdWithoutQuotesKeepsTheDirectory) {
     control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
-    control.expectLine("SYST")
-        .send("215 UNIX\r\n")
-        .expectLine("TYPE I")
-        .send("200 ok\r\n")
-        .expectLine("REST 100")
-        .send("350 ok\r\n");
-    control.expectLine("REST 0").send("350 ok\r\n").expectLine("CWD /start").send("250 ok\r\n");
+    ScriptProbe(control);
+    control.expectLine("CWD /start").send("250 ok\r\n");
     control.expectLine("PWD").send("257 somewhere\r\n");
     control.expectLine("TYPE A")
         .send("200 ok\r\n")
@@ -287,13 +267,8 @@ TEST_F(SessionListing, ResumeSupportOffProbesEveryListing) {
     h.setInt(u"General", u"ResumeSupport", 0);
     loginWith(kRoot);
     ScriptedPeer again;
-    control.expectLine("SYST")
-        .send("215 UNIX\r\n")
-        .expectLine("TYPE I")
-        .send("200 ok\r\n")
-        .expectLine("REST 100")
-        .send("350 ok\r\n");
-    control.expectLine("REST 0").send("350 ok\r\n").expectLine("CWD /").send("250 ok\r\n");
+    ScriptProbe(control);
+    control.expectLine("CWD /").send("250 ok\r\n");
     control.expectLine("PWD").send("257 \"/\"\r\n").expectLine("TYPE A").send("200 ok\r\n");
     control.expectLine("PASV")
         .send(ScriptedPeer::pasvReplyFor(again.port()))
@@ -367,13 +342,8 @@ TEST(SessionListingPassive, TheReplysAddressCannotSendTheDataConnectionElsewhere
         const Decoy decoy("127.0.0.2", data.port());
         ASSERT_TRUE(decoy.bound());
         control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
-        control.expectLine("SYST")
-            .send("215 UNIX\r\n")
-            .expectLine("TYPE I")
-            .send("200 ok\r\n")
-            .expectLine("REST 100")
-            .send("350 ok\r\n");
-        control.expectLine("REST 0").send("350 ok\r\n").expectLine("PWD").send("257 \"/\"\r\n");
+        ScriptProbe(control);
+        control.expectLine("PWD").send("257 \"/\"\r\n");
         control.expectLine("TYPE A").send("200 ok\r\n").expectLine("PASV").send(c.reply(data.port()));
         control.expectLine("LIST").send("150 here\r\n");
         data.accept().send(kRoot).close();
@@ -394,13 +364,8 @@ TEST(SessionListingPassive, TheReplysAddressCannotSendTheDataConnectionElsewhere
 TEST_F(SessionListing, ActiveListenerTakesOnlyTheServer) {
     h.setInt(u"Advance", u"PasvMode", 0);
     control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
-    control.expectLine("SYST")
-        .send("215 UNIX\r\n")
-        .expectLine("TYPE I")
-        .send("200 ok\r\n")
-        .expectLine("REST 100")
-        .send("350 ok\r\n");
-    control.expectLine("REST 0").send("350 ok\r\n").expectLine("PWD").send("257 \"/\"\r\n");
+    ScriptProbe(control);
+    control.expectLine("PWD").send("257 \"/\"\r\n");
     control.expectLine("TYPE A").send("200 ok\r\n");
     control.expectLinePrefix("PORT 127,0,0,1,").send("200 PORT ok\r\n").expectLine("LIST");
     h.connect(control.port());
