@@ -129,7 +129,7 @@ std::unique_ptr<DownloadEntry> SessionEngine::MakeDownloadEntry(const QByteArray
     return entry;
 }
 
-bool SessionEngine::DownloadFiles(const QList<RemoteItem>& files, const QString& localDirectory) {
+bool SessionEngine::DownloadItems(const QList<RemoteItem>& files, const QString& localDirectory) {
     if (!session_ || files.isEmpty() || !StartDownloadJob(localDirectory)) {
         return false;
     }

@@ -63,10 +63,11 @@ public:
     void ChangeDirectory(const QByteArray& path, bool up);
     // The "Clear cache" command.
     void ClearCache();
-    // Downloads the files (items of the current listing) into the local directory, as one job:
-    // one task row each, a conflict question for a file that exists, resume with REST. Only while
-    // idle and no job runs; false when nothing started.
-    bool DownloadFiles(const QList<RemoteItem>& files, const QString& localDirectory);
+    // Downloads items of the current listing into the local directory, as one job: files with one
+    // task row each, a conflict question for a file that exists, resume with REST; directories (and
+    // links) as whole trees, depth first in listing order. Only while idle and no job runs; false
+    // when nothing started.
+    bool DownloadItems(const QList<RemoteItem>& items, const QString& localDirectory);
     // Downloads one remote path, found or not in any listing: its size is asked with SIZE first.
     bool DownloadByPath(const QByteArray& path, const QString& localDirectory);
     // Fetches one file of the current listing into a directory of the program's own (mode 0700, made

@@ -104,7 +104,7 @@ void CMainFrame::ViewOrRunItem(const RemoteItem& file, bool run) {
 
 void CMainFrame::DownloadItems(const QList<RemoteItem>& files) {
     if (CanReceiveDownloads()) {
-        engine_->DownloadFiles(files, local_->Directory());
+        engine_->DownloadItems(files, local_->Directory());
     }
 }
 

@@ -59,7 +59,7 @@ TEST_P(Download, FilesArriveIntactAndAPartialCopyIsResumed) {
         }
     }
     ASSERT_EQ(files.size(), 3) << h.view.joined();
-    ASSERT_TRUE(h.engine().DownloadFiles(files, target.path()));
+    ASSERT_TRUE(h.engine().DownloadItems(files, target.path()));
     ASSERT_TRUE(h.waitIdle(60000)) << h.view.joined() << qPrintable(server->logText());
 
     const QByteArray expected = QCryptographicHash::hash(random, QCryptographicHash::Sha256).toHex();

@@ -89,7 +89,7 @@ TEST_F(SessionDownload, EachFileEndsByItselfAndTheJobGoesOn) {
     data.accept().send("abcde").close();
     control.pause(50).send("426 Connection closed; transfer aborted.\r\n");
 
-    ASSERT_TRUE(h.engine().DownloadFiles(
+    ASSERT_TRUE(h.engine().DownloadItems(
         items({"ok.bin", "empty.bin", "refused.bin", "a/b", "more.bin", "cut.bin"}), target.path()));
     EXPECT_EQ(h.view.taskRows.size(), 6);
     ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText() << data.failureText();
@@ -146,7 +146,7 @@ TEST_F(SessionDownload, ResumeRefusedRestAndAnUnwritableTarget) {
     data.accept().send("xyz").expectClosedByClient();
     control.pause(500).send("426 Connection closed.\r\n"); // once the client has given up the file
 
-    ASSERT_TRUE(h.engine().DownloadFiles(items({"part.bin", "norest.bin", "dir.bin"}), target.path()));
+    ASSERT_TRUE(h.engine().DownloadItems(items({"part.bin", "norest.bin", "dir.bin"}), target.path()));
     ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
     EXPECT_EQ(control.failureText(), "");
     EXPECT_FALSE(control.receivedLines().contains("RETR /norest.bin"));
@@ -168,7 +168,7 @@ TEST_F(SessionDownload, CancelEndsTheJob) {
         QFile file(target.filePath(QString::fromLatin1(name)));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
-    ASSERT_TRUE(h.engine().DownloadFiles(items({"one.bin", "two.bin"}), target.path()));
+    ASSERT_TRUE(h.engine().DownloadItems(items({"one.bin", "two.bin"}), target.path()));
     EXPECT_EQ(h.view.conflictQuestions.size(), 1);
     EXPECT_TRUE(h.view.taskRows.isEmpty());
     EXPECT_FALSE(h.engine().Session()->jobRunning);
@@ -243,7 +243,7 @@ TEST_F(SessionDownload, ATransferThatStallsTimesOut) {
     loginWith(Line("stall.bin", 5));
     serveRetr("/stall.bin");
     data.accept().pause(2000);
-    ASSERT_TRUE(h.engine().DownloadFiles(items({"stall.bin"}), target.path()));
+    ASSERT_TRUE(h.engine().DownloadItems(items({"stall.bin"}), target.path()));
     ASSERT_TRUE(pumpEventsUntil([&] { return !h.engine().Session()->jobRunning; }, 5000)) << h.view.joined();
     EXPECT_TRUE(h.view.lines().contains("ERROR:>  File transfer timeout!")) << h.view.joined();
     EXPECT_TRUE(h.view.taskRows.isEmpty());

@@ -79,7 +79,7 @@ bool CliDriver::Get(const CliCommand& command) {
     }
     for (const RemoteItem& item : items.files) {
         if (item.name() == QByteArrayView(command.argument)) {
-            return engine_.DownloadFiles({item}, directory);
+            return engine_.DownloadItems({item}, directory);
         }
     }
     // Not in the listing: a path, whose size the server is asked for.
