@@ -203,6 +203,9 @@ void CFileListView::SetViewMode(Mode mode) {
     if (mode == Mode::Detail) {
         views_->setCurrentWidget(list_);
     } else {
+        // QListView turns dragging and dropping off when its mode changes: the pane's choice stays.
+        const bool dragEnabled = iconView_->dragEnabled();
+        const bool acceptDrops = iconView_->acceptDrops();
         const bool large = mode == Mode::LargeIcons;
         const bool listMode = mode == Mode::List;
         iconView_->setViewMode(large ? QListView::IconMode : QListView::ListMode);
@@ -212,6 +215,9 @@ void CFileListView::SetViewMode(Mode mode) {
         iconView_->setTextElideMode(large ? Qt::ElideMiddle : Qt::ElideRight);
         const int line = iconView_->fontMetrics().height();
         iconView_->setGridSize(large ? QSize(112, 40 + 2 * line) : QSize(listMode ? 220 : 180, line + 6));
+        iconView_->setDragEnabled(dragEnabled);
+        iconView_->setAcceptDrops(acceptDrops);
+        iconView_->viewport()->setAcceptDrops(acceptDrops);
         views_->setCurrentWidget(iconView_);
     }
     setFocusProxy(views_->currentWidget());

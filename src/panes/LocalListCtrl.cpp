@@ -11,9 +11,7 @@ constexpr const char16_t* kWidestTexts[kLocalColumnCount] = {u"", u"9999999 KB",
 
 CLocalListCtrl::CLocalListCtrl(QWidget* parent) : CLCCListCtrl(parent), model_(this) {
     setDragEnabled(true);
-    setDragDropMode(QAbstractItemView::DragOnly);
     setDefaultDropAction(Qt::CopyAction);
-    setAcceptDrops(false);
     SetUpColumns(model_, kLocalNameColumn, kColumnWidths, kWidestTexts);
 }
 

@@ -6,7 +6,8 @@
 namespace tessaly {
 
 // The local pane's list in detail form: one row per entry over LocalListModel, the four columns with
-// their widths. Selected rows can be dragged out as files; nothing is dropped on it.
+// their widths. Selected rows can be dragged out as files; what may be dropped on it is the pane's
+// business (CLocalView).
 class CLocalListCtrl : public CLCCListCtrl {
     Q_OBJECT
 public:

@@ -2,6 +2,7 @@
 
 #include "panes/FileTypeInfo.h"
 #include "panes/LocalListCtrl.h"
+#include "panes/PaneDragData.h"
 #include "ui/CommandIds.h"
 #include "ui/Icons.h"
 #include "ui/LocalPropertiesDialog.h"
@@ -14,6 +15,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -170,9 +172,13 @@ CLocalView::CLocalView(const SettingsStore& settings, QWidget* parent)
 
     QListView& icons = IconView();
     icons.setDragEnabled(true);
-    icons.setDragDropMode(QAbstractItemView::DragOnly);
     icons.setDefaultDropAction(Qt::CopyAction);
-    icons.setAcceptDrops(false);
+    // Drops reach TakeDrag through the event filter, never the views' own handlers.
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(&icons)}) {
+        view->setAcceptDrops(true);
+        view->viewport()->setAcceptDrops(true);
+    }
 
     if (!ShowDirectory(QDir::homePath(), {})) {
         ShowTopLevel();
@@ -599,6 +605,38 @@ void CLocalView::CopyAddress() {
     const std::vector<int> rows = SelectedEntryRows();
     if (rows.size() == 1) {
         QApplication::clipboard()->setText(list_->Model().Path(rows.front()));
+    }
+}
+
+// ---- Rows dropped from the remote pane ----
+
+bool CLocalView::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        if (watched == list_->viewport() || watched == IconView().viewport()) {
+            TakeDrag(*static_cast<QDropEvent*>(event));
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return CFileListView::eventFilter(watched, event);
+}
+
+void CLocalView::TakeDrag(QDropEvent& event) const {
+    const PaneDragData* rows = PaneDragData::From(event.mimeData());
+    if (rows == nullptr || rows->Source() == this || !ShowsRealDirectory() || !rows->SourceMayAct() ||
+        !(event.possibleActions() & Qt::CopyAction)) {
+        event.ignore();
+        return;
+    }
+    event.setDropAction(Qt::CopyAction);
+    event.accept();
+    if (event.type() == QEvent::Drop) {
+        rows->AskSourceToAct();
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 
+class QDropEvent;
 class QUrl;
 
 namespace tessaly {
@@ -76,6 +77,9 @@ signals:
     void uploadRequested(const QStringList& paths);
 
 protected:
+    // Rows of the remote pane dragged onto the list are taken here (TakeDrag).
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
     std::span<const pane_menu::Entry> MenuTable(bool itemMenu) const override;
     bool HasItemSelection() const override;
     void OpenSelectedItem() override;
@@ -90,6 +94,12 @@ private:
     void UpdatePathBar();
     void OnPathChosen(int index);
     void OnPathTyped();
+
+    // A drag entering, moving over or dropped on the list (either view) is taken when it carries
+    // another pane's rows, this pane shows a directory and the source pane may act; a drop then asks
+    // the source to act (the remote pane downloads its selection into the directory shown). Files
+    // and text dragged here are refused.
+    void TakeDrag(QDropEvent& event) const;
 
     std::vector<int> SelectedEntryRows() const;
     int SelectedFileRow() const;

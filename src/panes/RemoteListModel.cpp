@@ -1,7 +1,9 @@
 #include "panes/RemoteListModel.h"
 
+#include "panes/PaneDragData.h"
 #include "panes/RemoteSort.h"
 
+#include <algorithm>
 #include <array>
 
 namespace tessaly {
@@ -62,6 +64,11 @@ std::vector<int> RemoteListModel::SortSources(int column, bool ascending) const 
 
 void RemoteListModel::SetNamesEditable(bool editable) {
     namesEditable_ = editable;
+}
+
+void RemoteListModel::SetDragSource(CFileListView* pane, int command) {
+    dragSource_ = pane;
+    dragCommand_ = command;
 }
 
 bool RemoteListModel::SourceIsDirectory(int source) const {
@@ -166,10 +173,32 @@ QVariant RemoteListModel::data(const QModelIndex& index, int role) const {
 
 Qt::ItemFlags RemoteListModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags result = QAbstractTableModel::flags(index);
-    if (index.isValid() && index.column() == kRemoteNameColumn && namesEditable_) {
+    if (!index.isValid()) {
+        return result;
+    }
+    if (index.column() == kRemoteNameColumn && namesEditable_) {
         result |= Qt::ItemIsEditable;
     }
+    if (dragSource_ != nullptr && !IsNewDirectoryRow(index.row())) {
+        result |= Qt::ItemIsDragEnabled;
+    }
     return result;
+}
+
+QMimeData* RemoteListModel::mimeData(const QModelIndexList& indexes) const {
+    const bool anyItem = std::any_of(indexes.begin(), indexes.end(), [this](const QModelIndex& index) {
+        return index.isValid() && index.row() < rowCount() && !IsNewDirectoryRow(index.row());
+    });
+    if (dragSource_ == nullptr || !anyItem) {
+        return nullptr;
+    }
+    // The rows themselves are not carried: the source pane acts on its selection, which the drag
+    // started from.
+    return new PaneDragData(*dragSource_, dragCommand_); // the drag takes it
+}
+
+Qt::DropActions RemoteListModel::supportedDragActions() const {
+    return Qt::CopyAction;
 }
 
 } // namespace tessaly

@@ -11,6 +11,8 @@
 
 namespace tessaly {
 
+class CFileListView;
+
 // The rows of the remote list: the items of one listing, directories then files as the listing
 // gave them, shown in a sorted order. Sorting reorders a vector of row numbers, never the items,
 // which stay in the (implicitly shared) lists the listing came in.
@@ -34,6 +36,9 @@ public:
 
     // Whether the name column may be edited in place.
     void SetNamesEditable(bool editable);
+    // Rows dragged out name this pane and the command that acts on its selection (PaneDragData).
+    // Without a source nothing is dragged.
+    void SetDragSource(CFileListView* pane, int command);
 
     bool IsDirectory(int row) const;
     // The name's bytes as received (empty for the new-directory row).
@@ -46,6 +51,10 @@ public:
 
     QVariant data(const QModelIndex& index, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // A drag of rows carries PaneDragData, and offers only to copy.
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
 
 private:
     // Rows refer to items by source number: directories first, then files, then the
@@ -61,6 +70,8 @@ private:
     QList<RemoteItem> directories_;
     QList<RemoteItem> files_;
     bool namesEditable_ = false;
+    CFileListView* dragSource_ = nullptr; // the pane that owns the list, and so this model
+    int dragCommand_ = 0;
     mutable std::vector<const FileTypeInfo*> types_; // by source, looked up when first shown
 };
 

@@ -23,8 +23,9 @@ public:
     virtual void RefreshListing() = 0;
     // The "Clear cache" command.
     virtual void ClearCache() = 0;
-    // Downloads the files into the local pane's folder, as one job.
-    virtual void DownloadItems(const QList<RemoteItem>& files) = 0;
+    // Downloads the items of the current listing into the local pane's folder, as one job: files,
+    // and directories (and links) as whole trees.
+    virtual void DownloadItems(const QList<RemoteItem>& items) = 0;
     // Whether the local pane shows a folder that files can be downloaded into.
     virtual bool CanReceiveDownloads() const = 0;
     // Downloads a remote path typed by the user into the local pane's folder.

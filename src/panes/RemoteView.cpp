@@ -107,6 +107,13 @@ CRemoteView::CRemoteView(RemotePaneHost& host, const SettingsStore& settings, QW
       settings_(settings), list_(static_cast<CRemoteListCtrl*>(&DetailList())) {
     connect(&PathCombo(), &QComboBox::activated, this, &CRemoteView::OnPathChosen);
     connect(&UpButton(), &QToolButton::clicked, this, [this] { RunCommand(remote::kUpLevel); });
+    // Rows dragged onto the local pane are downloaded there: the drop asks this pane to Download.
+    list_->Model().SetDragSource(this, remote::kDownload);
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(&IconView())}) {
+        view->setDragEnabled(true);
+        view->setDefaultDropAction(Qt::CopyAction);
+    }
     ClearPane();
 }
 
@@ -198,10 +205,10 @@ bool CRemoteView::IsCommandEnabled(int id) const {
     case cmd::kSelectAll:
         return list_->Model().rowCount() > 0;
     case remote::kDownload:
-        return MayAct() && host_.CanReceiveDownloads() && !SelectedFiles().isEmpty();
+        return MayAct() && host_.CanReceiveDownloads() && !SelectedItems().isEmpty();
     case remote::kView:
     case remote::kRun:
-        return MayAct() && list_->HasSingleSelectedRow() && SelectedFiles().size() == 1;
+        return MayAct() && SelectedFileRow() >= 0;
     case remote::kManualDownload:
         return MayAct() && host_.CanReceiveDownloads();
     default:
@@ -234,11 +241,11 @@ void CRemoteView::RunCommand(int id) {
         list_->selectAll();
         break;
     case remote::kDownload:
-        host_.DownloadItems(SelectedFiles());
+        host_.DownloadItems(SelectedItems());
         break;
     case remote::kView:
     case remote::kRun:
-        host_.ViewOrRunItem(SelectedFiles().constFirst(), id == remote::kRun);
+        host_.ViewOrRunItem(list_->Model().ItemAt(SelectedFileRow()), id == remote::kRun);
         break;
     case remote::kManualDownload:
         AskManualDownload();
@@ -248,15 +255,23 @@ void CRemoteView::RunCommand(int id) {
     }
 }
 
-QList<RemoteItem> CRemoteView::SelectedFiles() const {
-    // Directories are not fetched yet: only the files of the selection go.
-    QList<RemoteItem> files;
+QList<RemoteItem> CRemoteView::SelectedItems() const {
+    QList<RemoteItem> items;
     for (const int row : list_->SelectedRows()) {
-        if (!list_->Model().IsNewDirectoryRow(row) && !list_->Model().IsDirectory(row)) {
-            files.append(list_->Model().ItemAt(row));
+        if (!list_->Model().IsNewDirectoryRow(row)) {
+            items.append(list_->Model().ItemAt(row));
         }
     }
-    return files;
+    return items;
+}
+
+int CRemoteView::SelectedFileRow() const {
+    if (!list_->HasSingleSelectedRow()) {
+        return -1;
+    }
+    const int row = list_->FirstSelectedRow();
+    const RemoteListModel& model = list_->Model();
+    return row >= 0 && !model.IsNewDirectoryRow(row) && !model.IsDirectory(row) ? row : -1;
 }
 
 void CRemoteView::OpenSelectedItem() {
@@ -273,7 +288,10 @@ void CRemoteView::OpenSelectedItem() {
         host_.ChangeDirectory(JoinRemotePath(path_, list_->Model().NameBytes(row)), false);
         return;
     }
-    RunCommand(FileOpenCommand(settings_.GetInt(u"Miscellaneous", u"DbClickType", 0)));
+    // Posted: a download's question or the viewer never opens inside the click or key press.
+    const int command = FileOpenCommand(settings_.GetInt(u"Miscellaneous", u"DbClickType", 0));
+    QMetaObject::invokeMethod(
+        this, [this, command] { RunCommand(command); }, Qt::QueuedConnection);
 }
 
 void CRemoteView::GoToPath(const QByteArray& path) {

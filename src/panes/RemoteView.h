@@ -46,7 +46,10 @@ protected:
 
 private:
     bool MayAct() const;
-    QList<RemoteItem> SelectedFiles() const;
+    // The items of the selected rows (files, directories and links), in row order.
+    QList<RemoteItem> SelectedItems() const;
+    // The row of the one selected item when it is not a directory; -1 otherwise.
+    int SelectedFileRow() const;
     void AskManualDownload();
     void SetPathBarEnabled(bool enabled);
     void GoToPath(const QByteArray& path);

@@ -98,7 +98,7 @@ public:
     void ChangeDirectory(const QByteArray& path, bool up) override;
     void RefreshListing() override;
     void ClearCache() override;
-    void DownloadItems(const QList<RemoteItem>& files) override;
+    void DownloadItems(const QList<RemoteItem>& items) override;
     bool CanReceiveDownloads() const override;
     void ViewOrRunItem(const RemoteItem& file, bool run) override;
     void DownloadPath(const QByteArray& path) override;

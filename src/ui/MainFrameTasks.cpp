@@ -102,9 +102,9 @@ void CMainFrame::ViewOrRunItem(const RemoteItem& file, bool run) {
     engine_->ViewOrRun(file, run ? FetchedFileAction::Run : FetchedFileAction::View);
 }
 
-void CMainFrame::DownloadItems(const QList<RemoteItem>& files) {
+void CMainFrame::DownloadItems(const QList<RemoteItem>& items) {
     if (CanReceiveDownloads()) {
-        engine_->DownloadItems(files, local_->Directory());
+        engine_->DownloadItems(items, local_->Directory());
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
@@ -63,6 +64,23 @@ QString ModalText(QWidget* modal) {
         text += label->text() + u'\n';
     }
     return text;
+}
+
+bool DropOn(QWidget& target, const QMimeData& mime, Qt::DropActions actions) {
+    const QPoint at = target.rect().center();
+    QDragEnterEvent enter(at, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&target, &enter);
+    if (!enter.isAccepted() || enter.dropAction() != Qt::CopyAction) {
+        return false;
+    }
+    QDragMoveEvent move(at, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&target, &move);
+    if (!move.isAccepted() || move.dropAction() != Qt::CopyAction) {
+        return false;
+    }
+    QDropEvent drop(QPointF(at), actions, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&target, &drop);
+    return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
 }
 
 } // namespace tessaly::test

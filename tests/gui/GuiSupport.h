@@ -4,6 +4,8 @@
 #include <QWidget>
 #include <functional>
 
+class QMimeData;
+
 namespace tessaly::test {
 
 // Saves a picture of the widget as <name>.png in the build tree's screenshots folder; returns the
@@ -18,5 +20,9 @@ void HandleNextModal(std::function<void(QWidget*)> handle, int timeoutMs = 5000)
 // What a modal dialog says: a message box's text, or the texts of a dialog's labels one per line;
 // for tests that only need to know which question was asked.
 QString ModalText(QWidget* modal);
+
+// Drags mime into the widget (a list's viewport) and drops it at its centre, through the events a
+// drag delivers: enter, move, drop. True when every one of them was accepted with the copy action.
+bool DropOn(QWidget& target, const QMimeData& mime, Qt::DropActions actions = Qt::CopyAction);
 
 } // namespace tessaly::test

@@ -560,11 +560,12 @@ TEST_F(LocalViewTest, DraggedRowsCarryTheirFilesAndRefreshKeepsTheSelection) {
     view_.List().selectionModel()->select(Model().index(Model().RowOfName(u"docs"_s), 0),
                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
     EXPECT_TRUE(Model().flags(Model().index(0, 0)).testFlag(Qt::ItemIsDragEnabled));
-    EXPECT_FALSE(view_.List().acceptDrops());
     const std::unique_ptr<QMimeData> mime(Model().mimeData(view_.List().selectionModel()->selectedIndexes()));
     ASSERT_NE(mime, nullptr);
     EXPECT_EQ(mime->urls(),
               (QList<QUrl>{QUrl::fromLocalFile(Path(u"docs"_s)), QUrl::fromLocalFile(Path(u"notes.txt"_s))}));
+    // Files dropped back on the pane (its own rows or any other program's) are no copy of them.
+    EXPECT_FALSE(test::DropOn(*view_.List().viewport(), *mime));
 
     WriteFile(Path(u"arrived.txt"_s), "new");
     view_.RunCommand(local::kRefresh);

@@ -3,6 +3,7 @@
 #include "GuiSupport.h"
 #include "MenuLines.h"
 #include "listing/ListingParser.h"
+#include "panes/PaneDragData.h"
 #include "panes/RemoteListCtrl.h"
 #include "ui/CommandIds.h"
 #include "ui/SelectPathDialog.h"
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMimeData>
 #include <QMimeDatabase>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -255,6 +257,69 @@ TEST_F(RemoteViewTest, NothingOpensWithoutLeaveToActOrWithoutASelection) {
     EXPECT_EQ(Model().rowCount(), 6);
 }
 
+// A double-click on a file runs, views or downloads it by "DbClickType"; the command is posted, so
+// it runs once the click has been handled.
+TEST_F(RemoteViewTest, DoubleClickOnAFileRunsTheCommandOfDbClickType) {
+    Show("/", kListing);
+    struct Case {
+        int dbClickType;
+        std::size_t downloads;
+        QList<std::pair<QByteArray, bool>> viewed;
+    };
+    const Case cases[] = {
+        {0, 0, {{"Zeta.txt", true}}},
+        {1, 0, {{"Zeta.txt", false}}},
+        {2, 1, {}},
+    };
+    for (const Case& given : cases) {
+        host_.viewed.clear();
+        host_.downloads.clear();
+        ASSERT_TRUE(settings_.WriteInt(u"Miscellaneous", u"DbClickType", given.dbClickType));
+        DoubleClick(u"Zeta.txt"_s);
+        EXPECT_TRUE(host_.viewed.isEmpty() && host_.downloads.isEmpty()) << given.dbClickType;
+        QTest::qWait(10);
+        EXPECT_EQ(host_.viewed, given.viewed) << given.dbClickType;
+        ASSERT_EQ(std::size_t(host_.downloads.size()), given.downloads) << given.dbClickType;
+        if (given.downloads == 1) {
+            ASSERT_EQ(host_.downloads[0].size(), 1);
+            EXPECT_EQ(host_.downloads[0][0].name(), "Zeta.txt");
+        }
+    }
+}
+
+// Rows dragged out carry data of this program only, naming the pane, whose Download then acts on the
+// selection; the new-directory row is not dragged.
+TEST_F(RemoteViewTest, DraggedRowsCarryOnlyThePane) {
+    Show("/", kListing);
+    Select(u"Zeta.txt"_s);
+    const QModelIndexList selected = view_.List().selectionModel()->selectedIndexes();
+    ASSERT_TRUE(Model().flags(selected.front()).testFlag(Qt::ItemIsDragEnabled));
+    EXPECT_EQ(Model().supportedDragActions(), Qt::CopyAction);
+    const std::unique_ptr<QMimeData> mime(Model().mimeData(selected));
+    ASSERT_NE(mime, nullptr);
+    EXPECT_EQ(mime->formats(), QStringList{u"application/x-tessaly-pane-rows"_s});
+    EXPECT_FALSE(mime->hasUrls() || mime->hasText());
+    const PaneDragData* rows = PaneDragData::From(mime.get());
+    ASSERT_NE(rows, nullptr);
+    EXPECT_EQ(rows->Source(), &view_);
+    EXPECT_TRUE(rows->SourceMayAct());
+    rows->AskSourceToAct();
+    EXPECT_TRUE(host_.downloads.isEmpty()); // posted
+    QTest::qWait(10);
+    ASSERT_EQ(host_.downloads.size(), 1);
+    EXPECT_EQ(host_.downloads[0][0].name(), "Zeta.txt");
+    host_.mayAct = false;
+    EXPECT_FALSE(rows->SourceMayAct());
+    host_.mayAct = true;
+
+    view_.RunCommand(remote::kLargeIcons); // the icon modes drag too
+    EXPECT_TRUE(view_.IconView().dragEnabled());
+
+    const int newRow = Model().AppendNewDirectoryRow();
+    EXPECT_FALSE(Model().flags(Model().index(newRow, 0)).testFlag(Qt::ItemIsDragEnabled));
+    EXPECT_EQ(Model().mimeData({Model().index(newRow, 0)}), nullptr);
+}
+
 TEST_F(RemoteViewTest, UpLevelFollowsThePath) {
     Show("/", kListing);
     EXPECT_FALSE(view_.UpButton().isEnabled());
@@ -390,10 +455,10 @@ TEST_F(RemoteViewTest, ContextMenusListTheirEntriesAsEnabledNow) {
     Show("/pub", kListing);
     Select(u"pub"_s);
     EXPECT_EQ(MenuLines(*view_.BuildContextMenu(true)),
-              (QStringList{u"&Download (off)"_s, u"Manual Download"_s, u"&View (off)"_s, u"&Run (off)"_s,
-                           u"-"_s, u"D&elete (off)"_s, u"Re&name (off)"_s, u"-"_s, u"Select &All\tCtrl+A"_s,
-                           u"-"_s, u"Up &Level Directory"_s, u"C&hange Directory"_s,
-                           u"Ne&w Directory (off)"_s, u"-"_s, u"&Properties (off)"_s}));
+              (QStringList{u"&Download"_s, u"Manual Download"_s, u"&View (off)"_s, u"&Run (off)"_s, u"-"_s,
+                           u"D&elete (off)"_s, u"Re&name (off)"_s, u"-"_s, u"Select &All\tCtrl+A"_s, u"-"_s,
+                           u"Up &Level Directory"_s, u"C&hange Directory"_s, u"Ne&w Directory (off)"_s,
+                           u"-"_s, u"&Properties (off)"_s}));
 
     view_.RunCommand(remote::kList);
     view_.SetPath("/");
@@ -450,19 +515,28 @@ TEST_F(RemoteViewTest, CommandsTheTransfersBringStayDisabled) {
         EXPECT_TRUE(view_.HandlesCommand(id)) << id;
         EXPECT_FALSE(view_.IsCommandEnabled(id)) << id;
     }
-    // Download takes the selected files; a directory alone is not fetched yet.
-    EXPECT_TRUE(view_.IsCommandEnabled(remote::kDownload));
-    view_.RunCommand(remote::kDownload);
-    ASSERT_EQ(host_.downloads.size(), 1);
-    ASSERT_EQ(host_.downloads[0].size(), 1);
-    EXPECT_EQ(host_.downloads[0][0].name(), "Zeta.txt");
     // View and Run take the one selected file.
     view_.RunCommand(remote::kView);
     view_.RunCommand(remote::kRun);
     EXPECT_EQ(host_.viewed, (QList<std::pair<QByteArray, bool>>{{"Zeta.txt", false}, {"Zeta.txt", true}}));
-    Select(u"pub"_s);
-    EXPECT_FALSE(view_.IsCommandEnabled(remote::kDownload));
+    // Download takes every selected item, directories as well as files, in row order.
+    view_.List().selectionModel()->select(Model().index(RowOf(u"pub"_s), 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
     EXPECT_FALSE(view_.IsCommandEnabled(remote::kView));
+    ASSERT_TRUE(view_.IsCommandEnabled(remote::kDownload));
+    view_.RunCommand(remote::kDownload);
+    ASSERT_EQ(host_.downloads.size(), 1);
+    QList<QByteArray> names;
+    for (const RemoteItem& item : host_.downloads[0]) {
+        names.append(item.name().toByteArray());
+    }
+    EXPECT_EQ(names, (QList<QByteArray>{"pub", "Zeta.txt"}));
+    Select(u"pub"_s);
+    EXPECT_TRUE(view_.IsCommandEnabled(remote::kDownload));
+    EXPECT_FALSE(view_.IsCommandEnabled(remote::kView));
+    host_.canReceive = false; // the local pane shows no folder
+    EXPECT_FALSE(view_.IsCommandEnabled(remote::kDownload));
+    host_.canReceive = true;
     Select(u"Zeta.txt"_s);
     EXPECT_FALSE(view_.HandlesCommand(cmd::kUpload));
     EXPECT_FALSE(view_.HandlesCommand(cmd::local::kRefresh));
