@@ -3,6 +3,7 @@
 #include "ui/MainFrame.h"
 
 #include "GuiSupport.h"
+#include "MainFrameFixture.h"
 #include "panes/LocalView.h"
 #include "panes/OutputView.h"
 #include "panes/RemoteView.h"
@@ -34,67 +35,6 @@ namespace {
 
 using namespace Qt::StringLiterals;
 using ServerKind = FtpServerProcess::Kind;
-
-class MainFrameTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        settings().WriteInt(u"General", u"RetryNumber", 1);
-        frame_ = std::make_unique<CMainFrame>(SettingsStore(settingsPath()));
-        frame_->resize(1100, 720);
-        frame_->show();
-        frame_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
-    }
-
-    void TearDown() override {
-        // No question may be left open for the next test.
-        if (frame_) {
-            SettingsStore(settingsPath()).WriteInt(u"UserPrompt", u"PromptOnCloseMainWindow", 0);
-            frame_->close();
-        }
-        frame_.reset();
-    }
-
-    QString settingsPath() const { return dir_.path() + u"/tessaly.INI"_s; }
-    SettingsStore settings() const { return SettingsStore(settingsPath()); }
-    CMainFrame& frame() { return *frame_; }
-
-    // The remote pane's list in detail view, and the names its rows show in order.
-    QTreeView& RemoteList() { return *frame().RemoteView().findChild<QTreeView*>(); }
-    QStringList RemoteNames() {
-        QStringList names;
-        QAbstractItemModel* model = RemoteList().model();
-        for (int row = 0; row < model->rowCount(); ++row) {
-            names.append(model->index(row, 0).data().toString());
-        }
-        return names;
-    }
-    QString LogText() { return frame().OutputView().toPlainText(); }
-
-    // Types into the Quick Connect bar and presses Enter in the port field.
-    void QuickConnect(const FtpServerProcess& server, const QString& user, const QString& password) {
-        QuickConnectBar& bar = frame().ConnectBar();
-        bar.Host().clear();
-        QTest::keyClicks(&bar.Host(), u"127.0.0.1"_s);
-        bar.User().setText(user);
-        bar.Password().setText(password);
-        bar.Port().clear();
-        QTest::keyClicks(&bar.Port(), QString::number(server.port()));
-        QTest::keyClick(&bar.Port(), Qt::Key_Return);
-    }
-
-    bool WaitForIdleListing(const QByteArray& path) {
-        return pumpEventsUntil(
-            [&] {
-                return frame().Engine().IsIdle() && frame().RemoteView().Path() == path &&
-                       frame().RemoteView().IsPaneEnabled();
-            },
-            15000);
-    }
-
-    QTemporaryDir dir_;
-    std::unique_ptr<CMainFrame> frame_;
-};
 
 TEST(PaneLayoutRules, IdealSizesOfAFrame) {
     const PaneSizes sizes = IdealPaneSizes(QSize(900, 600));
@@ -408,42 +348,6 @@ TEST_F(MainFrameTest, RefusedCommandShowsTheInformationDialog) {
     ASSERT_TRUE(pumpEventsUntil([&] { return !caption.isEmpty(); }, 10000)) << qPrintable(LogText());
     EXPECT_EQ(caption, u"Information"_s);
     EXPECT_TRUE(details.contains(u"Command:>SITE NOSUCHTHING"_s)) << qPrintable(details);
-}
-
-// Download in the window: the selected files of the remote pane arrive in the local pane's folder,
-// each through a row of the task list, and the local pane shows them.
-TEST_F(MainFrameTest, DownloadFetchesTheSelectedFilesIntoTheLocalFolder) {
-    std::unique_ptr<FtpServerProcess> server;
-    TESSALY_START_FTP_SERVER_OR_SKIP(server, ServerKind::Pyftpdlib);
-    settings().WriteInt(u"Advance", u"ShowLoginMsg", 0);
-    QuickConnect(*server, {}, {});
-    ASSERT_TRUE(WaitForIdleListing("/")) << qPrintable(LogText());
-    frame().Engine().ChangeDirectory("/pub", false);
-    ASSERT_TRUE(WaitForIdleListing("/pub")) << qPrintable(LogText());
-    QTemporaryDir target;
-    ASSERT_TRUE(frame().LocalPane().SetDirectory(target.path()));
-
-    QTreeView& list = RemoteList();
-    const QModelIndex big = list.model()->index(int(RemoteNames().indexOf(u"big.bin"_s)), 0);
-    const QModelIndex hello = list.model()->index(int(RemoteNames().indexOf(u"hello.txt"_s)), 0);
-    ASSERT_TRUE(big.isValid() && hello.isValid()) << qPrintable(RemoteNames().join(u','));
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(big).center());
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ControlModifier, list.visualRect(hello).center());
-    QAction* download = frame().Action(cmd::kDownload);
-    ASSERT_TRUE(pumpEventsUntil([&] { return download->isEnabled(); }, 3000)); // the window's update pace
-    download->trigger();
-    EXPECT_TRUE(frame().Engine().Session()->jobRunning);
-    ASSERT_TRUE(pumpEventsUntil(
-        [&] { return frame().Engine().IsIdle() && !frame().Engine().Session()->jobRunning; }, 15000))
-        << qPrintable(LogText());
-    for (const QString& name : {u"pub/big.bin"_s, u"pub/hello.txt"_s}) {
-        QFile fetched(target.filePath(name.mid(4)));
-        QFile original(server->root() + u'/' + name);
-        ASSERT_TRUE(fetched.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly))
-            << qPrintable(name);
-        EXPECT_EQ(fetched.readAll(), original.readAll()) << qPrintable(name);
-    }
-    EXPECT_TRUE(frame().RemoteView().IsPaneEnabled());
 }
 
 } // namespace

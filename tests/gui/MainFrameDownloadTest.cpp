@@ -1,0 +1,307 @@
+// Downloads in the main window from a real server: started by the Download command, by remote rows
+// dropped on the local pane or by a double-click; the task rows as they go, the drops the local pane
+// refuses, and the File Confirmation question for a file that is there already.
+#include "GuiSupport.h"
+#include "MainFrameFixture.h"
+#include "panes/LocalListCtrl.h"
+#include "panes/LocalView.h"
+#include "panes/OutputView.h"
+#include "panes/RemoteView.h"
+#include "support/EventPump.h"
+#include "transfer/ui/TaskListCtrl.h"
+#include "ui/CommandIds.h"
+
+#include <QAction>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QListView>
+#include <QMap>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+#include <functional>
+#include <ostream>
+
+namespace tessaly::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// A file's bytes, or every file and directory below a directory by relative path.
+QMap<QString, QByteArray> Contents(const QString& path) {
+    QMap<QString, QByteArray> contents;
+    if (!QFileInfo(path).isDir()) {
+        contents.insert(QString(), ReadAll(path));
+        return contents;
+    }
+    QDirIterator it(path, QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString entry = it.next();
+        contents.insert(QDir(path).relativeFilePath(entry),
+                        QFileInfo(entry).isDir() ? QByteArray("<directory>") : ReadAll(entry));
+    }
+    return contents;
+}
+
+// What the task list showed: how many rows it held at most, and the progress text of each row (by
+// its local path) at the moment the row went.
+class TaskRowWatch {
+public:
+    explicit TaskRowWatch(TaskListModel& model) {
+        QObject::connect(&model, &QAbstractItemModel::rowsInserted, &context_,
+                         [this, &model] { mostRows = std::max(mostRows, model.rowCount()); });
+        QObject::connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, &context_,
+                         [this, &model](const QModelIndex&, int first, int last) {
+                             for (int row = first; row <= last; ++row) {
+                                 progressAtEnd.insert(model.CellText(row, TaskColumn::Local),
+                                                      model.CellText(row, TaskColumn::Progress));
+                             }
+                         });
+    }
+
+    int mostRows = 0;
+    QMap<QString, QString> progressAtEnd;
+
+private:
+    QObject context_; // the connections end with the watch
+};
+
+// Connected to a pyftpdlib server in /pub, with the local pane showing an empty folder.
+class MainFrameDownloadTest : public MainFrameTest {
+protected:
+    void SetUp() override {
+        MainFrameTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        TESSALY_START_FTP_SERVER_OR_SKIP(server_, FtpServerProcess::Kind::Pyftpdlib);
+        settings().WriteInt(u"Advance", u"ShowLoginMsg", 0);
+        QuickConnect(*server_, {}, {});
+        ASSERT_TRUE(WaitForIdleListing("/")) << qPrintable(LogText());
+        frame().Engine().ChangeDirectory("/pub", false);
+        ASSERT_TRUE(WaitForIdleListing("/pub")) << qPrintable(LogText());
+        ASSERT_TRUE(target_.isValid());
+        ASSERT_TRUE(frame().LocalPane().SetDirectory(target_.path()));
+    }
+
+    QString ServerPath(const QString& name) const { return server_->root() + u"/pub/"_s + name; }
+    QString LocalPath(const QString& name) const { return target_.filePath(name); }
+
+    // Selects the remote rows by name with the mouse: a click, then Ctrl+clicks.
+    void SelectRemote(const QStringList& names) {
+        QTreeView& list = RemoteList();
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            const int row = int(RemoteNames().indexOf(names[i]));
+            ASSERT_GE(row, 0) << qPrintable(names[i]) << " in " << qPrintable(RemoteNames().join(u','));
+            const QPoint at = list.visualRect(list.model()->index(row, 0)).center();
+            QTest::mouseClick(list.viewport(), Qt::LeftButton, i == 0 ? Qt::NoModifier : Qt::ControlModifier,
+                              at);
+        }
+    }
+
+    // What a drag of the selected remote rows carries.
+    std::unique_ptr<QMimeData> RemoteDragData() {
+        return std::unique_ptr<QMimeData>(
+            RemoteList().model()->mimeData(RemoteList().selectionModel()->selectedIndexes()));
+    }
+
+    // Runs a command of the main window once its update has enabled it, as a tool button would.
+    void TriggerWhenEnabled(int id) {
+        QAction* action = frame().Action(id);
+        ASSERT_TRUE(pumpEventsUntil([&] { return action->isEnabled(); }, 3000)) << id;
+        action->trigger();
+    }
+
+    bool WaitForJobEnd() {
+        return pumpEventsUntil(
+            [&] {
+                return frame().Engine().IsIdle() && !frame().Engine().Session()->jobRunning &&
+                       frame().RemoteView().IsPaneEnabled();
+            },
+            20000);
+    }
+
+    std::unique_ptr<FtpServerProcess> server_;
+    QTemporaryDir target_;
+};
+
+// The ways a user starts a download, each of the selected items arriving whole in the local pane's
+// folder through task rows that reach 100 % before they go.
+enum class Start { DownloadCommand, DropOnDetailList, DropOnIconView, DoubleClick };
+
+struct StartCase {
+    const char* label;
+    Start start;
+    QStringList names;
+};
+
+void PrintTo(const StartCase& given, std::ostream* out) {
+    *out << given.label;
+}
+
+class DownloadStarts : public MainFrameDownloadTest, public ::testing::WithParamInterface<StartCase> {};
+
+TEST_P(DownloadStarts, TheItemsArriveThroughTaskRowsThatReachTheirEnd) {
+    const StartCase& given = GetParam();
+    TaskRowWatch watch(frame().TaskList().Model());
+    RemoteList().setFocus(); // the remote pane is the active one
+    SelectRemote(given.names);
+    ASSERT_FALSE(HasFatalFailure());
+    switch (given.start) {
+    case Start::DownloadCommand:
+        TriggerWhenEnabled(cmd::kDownload);
+        break;
+    case Start::DropOnDetailList:
+        ASSERT_TRUE(DropOn(*frame().LocalPane().List().viewport(), *RemoteDragData()));
+        break;
+    case Start::DropOnIconView:
+        frame().LocalPane().RunCommand(cmd::local::kLargeIcons);
+        ASSERT_TRUE(DropOn(*frame().LocalPane().IconView().viewport(), *RemoteDragData()));
+        break;
+    case Start::DoubleClick: {
+        settings().WriteInt(u"Miscellaneous", u"DbClickType", 2);
+        QTreeView& list = RemoteList();
+        const QPoint at =
+            list.visualRect(list.model()->index(int(RemoteNames().indexOf(given.names.front())), 0)).center();
+        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, at);
+        break;
+    }
+    }
+    ASSERT_TRUE(pumpEventsUntil([&] { return watch.mostRows > 0; }, 5000)) << qPrintable(LogText());
+    ASSERT_TRUE(WaitForJobEnd()) << qPrintable(LogText());
+
+    for (const QString& name : given.names) {
+        const QMap<QString, QByteArray> fetched = Contents(LocalPath(name));
+        EXPECT_EQ(fetched, Contents(ServerPath(name))) << qPrintable(name);
+        EXPECT_GE(frame().LocalPane().List().Model().RowOfName(name), 0) << qPrintable(name);
+        for (auto file = fetched.cbegin(); file != fetched.cend(); ++file) {
+            const QString path = file.key().isEmpty() ? LocalPath(name) : LocalPath(name + u'/' + file.key());
+            if (!QFileInfo(path).isDir()) {
+                EXPECT_EQ(watch.progressAtEnd.value(path), u"100%"_s) << qPrintable(path);
+            }
+        }
+    }
+    EXPECT_EQ(frame().TaskCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, DownloadStarts,
+    ::testing::Values(StartCase{"DownloadCommand", Start::DownloadCommand, {u"big.bin"_s, u"hello.txt"_s}},
+                      StartCase{"DropOnDetailList", Start::DropOnDetailList, {u"big.bin"_s, u"hello.txt"_s}},
+                      StartCase{"DropOnIconView", Start::DropOnIconView, {u"file with space.txt"_s}},
+                      StartCase{"DoubleClickWithDbClickType2", Start::DoubleClick, {u"hello.txt"_s}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// The local pane takes remote rows only where it can: a folder shown, the remote pane able to act;
+// its own rows are no download. A refused drop starts nothing; the same drop in order is taken.
+TEST_F(MainFrameDownloadTest, TheLocalPaneRefusesDropsItCannotTake) {
+    ASSERT_TRUE(WriteAll(LocalPath(u"mine.txt"_s), "local"));
+    frame().LocalPane().Refresh();
+    SelectRemote({u"hello.txt"_s});
+    const std::unique_ptr<QMimeData> remoteRows = RemoteDragData();
+    ASSERT_NE(remoteRows, nullptr);
+    EXPECT_EQ(remoteRows->formats(), QStringList{u"application/x-tessaly-pane-rows"_s});
+    LocalListModel& localModel = frame().LocalPane().List().Model();
+    const std::unique_ptr<QMimeData> localRows(
+        localModel.mimeData({localModel.index(localModel.RowOfName(u"mine.txt"_s), 0)}));
+    ASSERT_NE(localRows, nullptr);
+
+    struct Case {
+        const char* why;
+        const QMimeData* dragged;
+        std::function<void()> arrange;
+        std::function<void()> restore;
+    };
+    CLocalView& local = frame().LocalPane();
+    CRemoteView& remote = frame().RemoteView();
+    const Case cases[] = {
+        {"the top-level view", remoteRows.get(), [&] { local.ShowTopLevel(); },
+         [&] { local.SetDirectory(target_.path()); }},
+        {"the remote pane busy", remoteRows.get(), [&] { remote.SetPaneEnabled(false); },
+         [&] { remote.SetPaneEnabled(true); }},
+        {"the local pane's own rows", localRows.get(), [] {}, [] {}},
+    };
+    for (const Case& refused : cases) {
+        refused.arrange();
+        EXPECT_FALSE(DropOn(*local.List().viewport(), *refused.dragged)) << refused.why;
+        QTest::qWait(50); // a posted download would start now
+        EXPECT_FALSE(frame().Engine().Session()->jobRunning) << refused.why;
+        refused.restore();
+    }
+    EXPECT_FALSE(QFileInfo::exists(LocalPath(u"hello.txt"_s)));
+
+    ASSERT_TRUE(DropOn(*local.List().viewport(), *remoteRows));
+    ASSERT_TRUE(pumpEventsUntil([&] { return QFileInfo::exists(LocalPath(u"hello.txt"_s)); }, 10000));
+    ASSERT_TRUE(WaitForJobEnd()) << qPrintable(LogText());
+}
+
+// A file that is in the local folder already: the File Confirmation question comes up, and the
+// button pressed decides what the folder holds afterwards.
+struct ConflictCase {
+    const char* button;
+    const char* name;
+    // What the local file holds before, from the server's bytes.
+    QByteArray (*localBefore)(const QByteArray& remote);
+    bool remoteWins;
+};
+
+void PrintTo(const ConflictCase& given, std::ostream* out) {
+    *out << given.button << ' ' << given.name;
+}
+
+class DownloadConflicts : public MainFrameDownloadTest, public ::testing::WithParamInterface<ConflictCase> {};
+
+TEST_P(DownloadConflicts, TheQuestionsAnswerDecides) {
+    const ConflictCase& given = GetParam();
+    const QString name = QString::fromLatin1(given.name);
+    const QByteArray remote = ReadAll(ServerPath(name));
+    const QByteArray before = given.localBefore(remote);
+    ASSERT_TRUE(WriteAll(LocalPath(name), before));
+    QString caption;
+    bool pressed = false;
+    HandleNextModal(
+        [&](QWidget* modal) {
+            caption = modal->windowTitle();
+            for (QPushButton* button : modal->findChildren<QPushButton*>()) {
+                if (button->text() == QLatin1StringView(given.button) && button->isEnabled()) {
+                    button->click();
+                    pressed = true;
+                }
+            }
+        },
+        15000);
+    RemoteList().setFocus();
+    SelectRemote({name});
+    TriggerWhenEnabled(cmd::kDownload);
+    ASSERT_TRUE(WaitForJobEnd()) << qPrintable(LogText());
+    EXPECT_EQ(caption, u"File Confirmation"_s);
+    EXPECT_TRUE(pressed) << given.button;
+    EXPECT_EQ(ReadAll(LocalPath(name)), given.remoteWins ? remote : before);
+    EXPECT_EQ(frame().TaskCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, DownloadConflicts,
+    ::testing::Values(
+        ConflictCase{"Overwrite", "hello.txt",
+                     [](const QByteArray&) { return QByteArray("older, longer text\n"); }, true},
+        ConflictCase{"Ignore", "hello.txt", [](const QByteArray&) { return QByteArray("kept\n"); }, false},
+        ConflictCase{"Resume", "big.bin", [](const QByteArray& remote) { return remote.left(100000); },
+                     true}),
+    [](const auto& info) { return std::string(info.param.button); });
+
+} // namespace
+} // namespace tessaly::test
