@@ -14,7 +14,8 @@ PACKAGES=(
     dante-server microsocks openssh-server openssh-client       # SOCKS 4/4A/5 proxies (ssh -D for 4A)
     tinyproxy ftp-proxy util-linux                              # HTTP CONNECT, FTP proxy; setpriv
     libhiredis0.14 libmemcached11 libmemcachedutil2             # runtime of the unpacked proftpd
-    libpcre2-posix3 libsodium23 libsqlite3-0 libssl3 libcap2    #   and of its mod_proxy
+    libpcre2-posix3 libsodium23 libsqlite3-0 libssl3 libcap2    #   and of its mod_proxy and pure-ftpd
+    openssl                                                     # SHA-256 of the large files tests move
     curl lftp time                                              # poking the test servers by hand
 )
 
@@ -24,11 +25,12 @@ TEST_PASSWORD=secret
 TEST_SHELL=/bin/sh
 TEST_HOME=/var/lib/tessftp # vsftpd enters the home before local_root, so it must exist
 
-# proftpd cannot be installed next to vsftpd (both Conflict with ftp-server), so its packages are only
-# unpacked here; tests/support/ProxyProcess.cpp runs $PROFTPD_DIR/usr/sbin/proftpd from this tree.
-UNPACKED_PACKAGES=(proftpd-core proftpd-mod-proxy)
-PROFTPD_DIR=/var/cache/tessaly-peers/proftpd
-PROFTPD_STAMP="$PROFTPD_DIR/.unpacked"
+# proftpd and pure-ftpd cannot be installed next to vsftpd (all three Conflict with ftp-server), so their
+# packages are only unpacked, each into a tree of its own; the tests run the servers from there
+# (tests/support/ProxyProcess.cpp, tests/support/FtpServerProcess*.cpp). Their libraries are in PACKAGES.
+PEERS_DIR=/var/cache/tessaly-peers
+PROFTPD_PACKAGES=(proftpd-core proftpd-mod-proxy)
+PUREFTPD_PACKAGES=(pure-ftpd)
 
 log() { printf 'install-deps: %s\n' "$*" >&2; }
 
@@ -94,9 +96,11 @@ else
     log "all packages present"
 fi
 
-# The unpacked proftpd: downloaded once; the stamp lists the packages and versions in the tree.
-unpack_proftpd() {
-    local work deb
+# An unpacked tree: downloaded once; its stamp lists the packages and versions in it.
+# usage: unpack_packages DIR PACKAGE...
+unpack_packages() {
+    local target=$1 work deb
+    shift
     work=$(mktemp -d)
     mkdir "$work/debs" "$work/tree"
     chmod 755 "$work"
@@ -104,11 +108,11 @@ unpack_proftpd() {
     if getent passwd _apt >/dev/null; then
         as_root chown _apt "$work/debs"
     fi
-    if ! (cd "$work/debs" && as_root apt-get -q download "${UNPACKED_PACKAGES[@]}" </dev/null); then
+    if ! (cd "$work/debs" && as_root apt-get -q download "$@" </dev/null); then
         apt_update_once
-        (cd "$work/debs" && as_root apt-get -q download "${UNPACKED_PACKAGES[@]}" </dev/null) || {
+        (cd "$work/debs" && as_root apt-get -q download "$@" </dev/null) || {
             as_root rm -rf "$work"
-            log "cannot download ${UNPACKED_PACKAGES[*]}"
+            log "cannot download $*"
             exit 1
         }
     fi
@@ -116,18 +120,29 @@ unpack_proftpd() {
         dpkg-deb -x "$deb" "$work/tree"
         printf '%s %s\n' "$(dpkg-deb -f "$deb" Package)" "$(dpkg-deb -f "$deb" Version)" >>"$work/tree/.unpacked"
     done
-    as_root mkdir -p "$(dirname "$PROFTPD_DIR")"
-    as_root rm -rf "$PROFTPD_DIR"
-    as_root mv "$work/tree" "$PROFTPD_DIR"
-    as_root chown -R root:root "$PROFTPD_DIR"
-    as_root chmod 755 "$PROFTPD_DIR"
+    as_root mkdir -p "$(dirname "$target")"
+    as_root rm -rf "$target"
+    as_root mv "$work/tree" "$target"
+    as_root chown -R root:root "$target"
+    as_root chmod 755 "$target"
     as_root rm -rf "$work"
 }
-if [[ ! -f "$PROFTPD_STAMP" || ! -x "$PROFTPD_DIR/usr/sbin/proftpd" ||
-    ! -f "$PROFTPD_DIR/usr/lib/proftpd/mod_proxy.so" ]]; then
-    log "unpacking ${UNPACKED_PACKAGES[*]} into $PROFTPD_DIR"
-    unpack_proftpd
-fi
+# usage: ensure_unpacked DIR "PACKAGE..." FILE...: unpacks when the stamp or one of the FILEs is missing.
+ensure_unpacked() {
+    local target=$1 file
+    local -a packages
+    read -r -a packages <<<"$2"
+    shift 2
+    for file in .unpacked "$@"; do
+        if [[ ! -e "$target/$file" ]]; then
+            log "unpacking ${packages[*]} into $target"
+            unpack_packages "$target" "${packages[@]}"
+            return
+        fi
+    done
+}
+ensure_unpacked "$PEERS_DIR/proftpd" "${PROFTPD_PACKAGES[*]}" usr/sbin/proftpd usr/lib/proftpd/mod_proxy.so
+ensure_unpacked "$PEERS_DIR/pure-ftpd" "${PUREFTPD_PACKAGES[*]}" usr/sbin/pure-ftpd usr/bin/pure-pw
 
 # vsftpd serves anonymous sessions as the ftp system user; its postinst normally makes it.
 if ! getent passwd ftp >/dev/null; then

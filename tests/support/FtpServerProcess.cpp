@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 #include <csignal>
@@ -26,6 +27,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kPassivePortCount = 10;
+// pure-ftpd allows as many clients as half its passive ports: 50 here.
+constexpr int kPureFtpdPassivePortCount = 100;
 constexpr int kStartAttempts = 3;
 constexpr int kStartTimeoutMs = 15000;
 constexpr int kStopGraceMs = 2000;
@@ -50,12 +53,6 @@ QByteArray bigFileBytes() {
     return out;
 }
 
-bool writeFile(const QString& path, const QByteArray& data) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
-}
-
 bool makeWorldReadable(const QString& path) {
     return QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                            QFileDevice::ExeOwner | QFileDevice::ReadGroup |
@@ -67,6 +64,12 @@ bool makeWorldReadable(const QString& path) {
 
 void PrintTo(FtpServerProcess::Kind kind, std::ostream* out) {
     *out << FtpServerProcess::kindName(kind).toStdString();
+}
+
+bool FtpServerProcess::writeFile(const QString& path, const QByteArray& data) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
 }
 
 FtpServerProcess::FtpServerProcess(Kind kind) : kind_(kind) {}
@@ -102,12 +105,26 @@ QString FtpServerProcess::kindName(Kind kind) {
         return QStringLiteral("pyftpdlib (MS-DOS listing)");
     case Kind::Vsftpd:
         return QStringLiteral("vsftpd");
+    case Kind::Proftpd:
+        return QStringLiteral("proftpd");
+    case Kind::PureFtpd:
+        return QStringLiteral("pure-ftpd");
     }
     return {};
 }
 
 QString FtpServerProcess::userName() const {
-    return kind_ == Kind::Vsftpd ? QString::fromLatin1(kVsftpdUser) : QStringLiteral("alice");
+    switch (kind_) {
+    case Kind::Vsftpd:
+        return QString::fromLatin1(kVsftpdUser);
+    case Kind::PureFtpd:
+        return QStringLiteral("bob");
+    case Kind::Pyftpdlib:
+    case Kind::PyftpdlibDos:
+    case Kind::Proftpd:
+        break;
+    }
+    return QStringLiteral("alice");
 }
 
 QString FtpServerProcess::logText() const {
@@ -115,6 +132,46 @@ QString FtpServerProcess::logText() const {
     for (const QString& path : logFiles_)
         text += QStringLiteral("--- %1\n%2").arg(path, ReadTextFile(path));
     return text;
+}
+
+// Each server's transfer log line of a completed download, with the file's path and the bytes sent.
+QList<QPair<QString, qint64>> FtpServerProcess::transferLogEntries() const {
+    static const QRegularExpression pyftpdlib(uR"(\bRETR (.+) completed=1 bytes=(\d+) )"_s);
+    static const QRegularExpression vsftpd(uR"re(\] OK DOWNLOAD: Client "[^"]*", "(.+)", (\d+) bytes,)re"_s);
+    static const QRegularExpression pureFtpd(uR"re( "GET (.+)" 2\d\d (\d+)$)re"_s);
+    QList<QPair<QString, qint64>> entries;
+    const QStringList lines = ReadTextFile(transferLog_).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& line : lines) {
+        if (kind_ == Kind::Proftpd) {
+            // xferlog: date (5 fields), seconds, host, bytes, path, type, action, direction, access
+            // mode, user, service, authentication, user id, completion ("c" or "i").
+            const QStringList fields = line.simplified().split(QLatin1Char(' '));
+            if (fields.size() >= 18 && fields[11] == u"o" && fields.last() == u"c")
+                entries.append({fields[8], fields[7].toLongLong()});
+            continue;
+        }
+        const QRegularExpression& pattern = kind_ == Kind::Vsftpd     ? vsftpd
+                                            : kind_ == Kind::PureFtpd ? pureFtpd
+                                                                      : pyftpdlib;
+        const QRegularExpressionMatch match = pattern.match(line);
+        if (match.hasMatch())
+            entries.append({match.captured(1), match.captured(2).toLongLong()});
+    }
+    return entries;
+}
+
+QList<qint64> FtpServerProcess::sentFileBytes(const QString& name, int waitMs) const {
+    const QDeadlineTimer deadline(waitMs);
+    for (;;) {
+        QList<qint64> sent;
+        for (const auto& [path, bytes] : transferLogEntries()) {
+            if (path == name || path.endsWith(u'/' + name))
+                sent.append(bytes);
+        }
+        if (!sent.isEmpty() || deadline.hasExpired())
+            return sent;
+        QThread::msleep(50);
+    }
 }
 
 QString FtpServerProcess::failure(const QString& what) const {
@@ -129,17 +186,33 @@ bool FtpServerProcess::launch(QString* error) {
     }
     // QTemporaryDir is 0700; servers that drop privileges must still reach the tree.
     makeWorldReadable(dir_.path());
-    const quint16 first = FindFreeTcpPortRange(kPassivePortCount + 1);
+    const int passivePorts = kind_ == Kind::PureFtpd ? kPureFtpdPassivePortCount : kPassivePortCount;
+    const quint16 first = FindFreeTcpPortRange(passivePorts + 1);
     if (first == 0) {
         *error = QStringLiteral("%1 did not start: no free block of ports on 127.0.0.1").arg(kindName(kind_));
         return false;
     }
     port_ = first;
     passiveFirst_ = static_cast<quint16>(first + 1);
-    passiveLast_ = static_cast<quint16>(first + kPassivePortCount);
+    passiveLast_ = static_cast<quint16>(first + passivePorts);
 
     process_.setStandardInputFile(QProcess::nullDevice());
-    const bool started = kind_ == Kind::Vsftpd ? launchVsftpd(error) : launchPyftpdlib(error);
+    bool started = false;
+    switch (kind_) {
+    case Kind::Pyftpdlib:
+    case Kind::PyftpdlibDos:
+        started = launchPyftpdlib(error);
+        break;
+    case Kind::Vsftpd:
+        started = launchVsftpd(error);
+        break;
+    case Kind::Proftpd:
+        started = launchProftpd(error);
+        break;
+    case Kind::PureFtpd:
+        started = launchPureFtpd(error);
+        break;
+    }
     if (started)
         pid_ = process_.processId();
     else
@@ -158,6 +231,7 @@ bool FtpServerProcess::launchPyftpdlib(QString* error) {
     root_ = dir_.filePath(QStringLiteral("root"));
     const QString log = dir_.filePath(QStringLiteral("ftpd.log"));
     logFiles_ = {log};
+    transferLog_ = log;
     process_.setStandardErrorFile(log);
     QStringList arguments{script,
                           QStringLiteral("--root"),
@@ -197,21 +271,20 @@ bool FtpServerProcess::launchPyftpdlib(QString* error) {
     return true;
 }
 
-bool FtpServerProcess::writeVsftpdTree(QString* error) {
+bool FtpServerProcess::writeTree(QString* error) {
     struct passwd* ftp = ::getpwnam("ftp");
     if (!ftp) {
-        *error = QStringLiteral("cannot run vsftpd: no ftp system user (run scripts/install-deps.sh)");
+        *error = QStringLiteral("cannot run %1: no ftp system user (run scripts/install-deps.sh)")
+                     .arg(kindName(kind_));
         return false;
     }
     const uid_t ftpUid = ftp->pw_uid;
     const gid_t ftpGid = ftp->pw_gid;
 
-    // Anonymous sessions refuse a writable chroot root, so only incoming/ is writable (and owned by ftp).
-    root_ = dir_.filePath(QStringLiteral("anon"));
+    // vsftpd refuses a writable chroot root to anonymous sessions, so only incoming/ is writable (and
+    // owned by ftp, as pure-ftpd wants for anonymous uploads).
     const QString incoming = root_ + u"/incoming"_s;
-    const QString empty = dir_.filePath(QStringLiteral("empty"));
-    const bool written = QDir().mkpath(incoming) && QDir().mkpath(empty) &&
-                         writeFile(root_ + u"/pub/hello.txt"_s, "hello world\n") &&
+    const bool written = QDir().mkpath(incoming) && writeFile(root_ + u"/pub/hello.txt"_s, "hello world\n") &&
                          writeFile(root_ + u"/pub/docs/readme.txt"_s,
                                    "Tessaly demo server.\nEverything here can be downloaded; upload into "
                                    "incoming/.\n") &&
@@ -222,13 +295,58 @@ bool FtpServerProcess::writeVsftpdTree(QString* error) {
         *error = failure(QStringLiteral("cannot write the tree in %1").arg(root_));
         return false;
     }
-    for (const QString& directory : {root_, root_ + u"/pub"_s, root_ + u"/pub/docs"_s, empty})
+    for (const QString& directory : {root_, root_ + u"/pub"_s, root_ + u"/pub/docs"_s})
         makeWorldReadable(directory);
     const QByteArray incomingPath = QFile::encodeName(incoming);
     if (::chown(incomingPath.constData(), ftpUid, ftpGid) != 0 ||
         ::chmod(incomingPath.constData(), 0777) != 0) {
         *error = failure(QStringLiteral("cannot hand %1 to the ftp user").arg(incoming));
         return false;
+    }
+    return true;
+}
+
+QString FtpServerProcess::prepareUnpackedServer(const QString& name, QString* error) {
+    root_ = dir_.filePath(QStringLiteral("anon"));
+    const QString own = dir_.filePath(name);
+    if (!writeTree(error))
+        return {};
+    if (!QDir().mkpath(own)) {
+        *error = failure(QStringLiteral("cannot make %1").arg(own));
+        return {};
+    }
+    transferLog_ = own + u"/xfer.log"_s;
+    logFiles_ = {dir_.filePath(name + u".out"_s), transferLog_};
+    return own;
+}
+
+QString FtpServerProcess::virtualUserEntry(uint uid, uint gid) const {
+    return QStringLiteral("%1:%2:%3:%4")
+        .arg(userName(), QString::fromLatin1(kVirtualUserPasswordHash))
+        .arg(uid)
+        .arg(gid);
+}
+
+bool FtpServerProcess::startAndWaitForPort(const QString& program, const QStringList& arguments,
+                                           const QString& output, QString* error) {
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.setStandardOutputFile(output);
+    process_.start(program, arguments);
+    if (!process_.waitForStarted(kStartTimeoutMs)) {
+        *error = failure(process_.errorString());
+        return false;
+    }
+    // The daemons say nothing when they are ready: wait for the port, and notice when one gave up.
+    const QDeadlineTimer deadline(kStartTimeoutMs);
+    while (!WaitForTcpPort(port_, 0)) {
+        if (process_.waitForFinished(50)) {
+            *error = failure(QStringLiteral("exited with status %1").arg(process_.exitCode()));
+            return false;
+        }
+        if (deadline.hasExpired()) {
+            *error = failure(QStringLiteral("port %1 never accepted a connection").arg(port_));
+            return false;
+        }
     }
     return true;
 }
@@ -251,12 +369,19 @@ bool FtpServerProcess::launchVsftpd(QString* error) {
                      .arg(QString::fromLatin1(kVsftpdUser));
         return false;
     }
-    if (!writeVsftpdTree(error))
+    root_ = dir_.filePath(QStringLiteral("anon"));
+    const QString empty = dir_.filePath(QStringLiteral("empty"));
+    if (!writeTree(error))
         return false;
+    if (!QDir().mkpath(empty) || !makeWorldReadable(empty)) {
+        *error = failure(QStringLiteral("cannot make %1").arg(empty));
+        return false;
+    }
 
     const QString log = dir_.filePath(QStringLiteral("vsftpd.log"));
     const QString output = dir_.filePath(QStringLiteral("vsftpd.out"));
     logFiles_ = {output, log};
+    transferLog_ = log;
     const QString config = QStringLiteral("listen=YES\n"
                                           "listen_ipv6=NO\n"
                                           "listen_address=127.0.0.1\n"
@@ -288,7 +413,7 @@ bool FtpServerProcess::launchVsftpd(QString* error) {
                                           "log_ftp_protocol=YES\n"
                                           "vsftpd_log_file=%6\n")
                                .arg(port_)
-                               .arg(dir_.filePath(QStringLiteral("empty")), root_)
+                               .arg(empty, root_)
                                .arg(passiveFirst_)
                                .arg(passiveLast_)
                                .arg(log);
@@ -298,26 +423,7 @@ bool FtpServerProcess::launchVsftpd(QString* error) {
         return false;
     }
 
-    process_.setProcessChannelMode(QProcess::MergedChannels);
-    process_.setStandardOutputFile(output);
-    process_.start(vsftpd, {configPath});
-    if (!process_.waitForStarted(kStartTimeoutMs)) {
-        *error = failure(process_.errorString());
-        return false;
-    }
-    // vsftpd says nothing when it is ready: wait for the port, and notice when it gave up instead.
-    const QDeadlineTimer deadline(kStartTimeoutMs);
-    while (!WaitForTcpPort(port_, 0)) {
-        if (process_.waitForFinished(50)) {
-            *error = failure(QStringLiteral("exited with status %1").arg(process_.exitCode()));
-            return false;
-        }
-        if (deadline.hasExpired()) {
-            *error = failure(QStringLiteral("port %1 never accepted a connection").arg(port_));
-            return false;
-        }
-    }
-    return true;
+    return startAndWaitForPort(vsftpd, {configPath}, output, error);
 }
 
 void FtpServerProcess::stop() {
@@ -325,7 +431,8 @@ void FtpServerProcess::stop() {
         return;
     const qint64 master = process_.processId();
 
-    // vsftpd's sessions live on when only the master goes: end them first, while the master still reaps.
+    // vsftpd's and pure-ftpd's sessions live on when only the master goes: end them first, while the
+    // master still reaps.
     EndProcesses(DescendantPids(master), kStopGraceMs);
 
     ::kill(static_cast<pid_t>(master), SIGTERM);
