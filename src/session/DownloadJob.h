@@ -4,6 +4,7 @@
 #include "transfer/TransferTask.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <deque>
 #include <memory>
@@ -11,11 +12,24 @@
 
 namespace tessaly {
 
-// One file of a download job. The entry owns its task; the task list's row only refers to it.
+// One file or directory of a download job. The entry owns its task; the task list's row only refers
+// to it. A directory's task names the local directory its contents go into.
 struct DownloadEntry {
     QByteArray remotePath;
     QByteArray name; // as the server gave it: the listing's name, or the path's last part
+    bool isDirectory = false;
+    bool isLink = false; // a link, listed like a directory: fetched as a file when CWD refuses it
+    int depth = 0;       // directories above it inside the job
     std::unique_ptr<TransferTask> task;
+};
+
+// How the listing of the job's current directory went.
+enum class DirectoryOutcome {
+    Pending,       // nothing decided yet
+    Listed,        // the listing arrived whole: its entries are queued next
+    NotADirectory, // CWD was refused: a link is then fetched as a file; a directory ends, recorded
+    Refused,       // the listing failed (PASV, PORT or LIST): the entry ends, recorded
+    Revisited      // the server's PWD names a directory the job has visited, or one above the start
 };
 
 // The files a download job still has to fetch, head first, and the one it fetches now.
@@ -27,6 +41,8 @@ struct DownloadJob {
     bool asciiConversion = false;   // the current file comes in TYPE A: CR LF becomes LF
     bool pendingCr = false;         // a CR ended the last chunk of an ASCII transfer
     QByteArray localFailure;        // why the current file failed on this side, if it did
+    DirectoryOutcome directoryOutcome = DirectoryOutcome::Pending;
+    QSet<QByteArray> visited; // the directories listed so far, as the server's PWD names them
     // A file fetched to be viewed or run is opened so once it has arrived.
     std::optional<FetchedFileAction> openAfterwards;
 };
@@ -39,6 +55,9 @@ QByteArray TransferTypeCommand(const QByteArray& remotePath, int transferType, c
 // Why a name from the server cannot become a local file name (empty, ".", "..", or holding "/",
 // "\" or a NUL byte), or nothing when it can.
 QByteArray UnsafeLocalNameReason(const QByteArray& name);
+
+// True when the directory path is the base itself or lies above it ("/" above everything).
+bool IsSameOrAncestorDirectory(const QByteArray& directory, const QByteArray& base);
 
 // Turns each CR LF of an ASCII transfer's chunk into LF; a CR at the chunk's end waits in pendingCr
 // for the next chunk (or the end, where it is kept as it is).

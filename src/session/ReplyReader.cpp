@@ -72,6 +72,9 @@ void ReplyReader::TakeLine(qsizetype start, qsizetype end, qsizetype next) {
         scan_.lines.append(pending_);
         pending_.clear();
         ++scan_.finalCount;
+        if (code >= 200) {
+            ++scan_.completionCount;
+        }
         scan_.lastCode = code;
         scan_.consumed = next;
         multiLineCode_ = 0;

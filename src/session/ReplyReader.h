@@ -9,6 +9,7 @@ namespace tessaly {
 struct ReplyScan {
     QList<QByteArray> lines; // every line of the complete replies, without line ends; empty lines skipped
     int finalCount = 0;      // how many complete replies there are
+    int completionCount = 0; // how many of them have a code of 200 and above (not a preliminary 1xx)
     int lastCode = 0;        // the code of the last of them; it decides the outcome
     qsizetype consumed = 0;  // how many bytes of the buffer they cover, line ends included
 };

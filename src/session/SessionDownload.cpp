@@ -100,10 +100,15 @@ bool SessionEngine::StartDownloadJob(const QString& localDirectory) {
 }
 
 std::unique_ptr<DownloadEntry> SessionEngine::MakeDownloadEntry(const QByteArray& remotePath,
-                                                                const QByteArray& name, qint64 size) {
+                                                                const QByteArray& name, qint64 size,
+                                                                const QString& localDirectory,
+                                                                bool isDirectory, bool isLink, int depth) {
     auto entry = std::make_unique<DownloadEntry>();
     entry->remotePath = remotePath;
     entry->name = name;
+    entry->isDirectory = isDirectory;
+    entry->isLink = isLink;
+    entry->depth = depth;
     auto task = std::make_unique<TransferTask>();
     task->host = StripFtpScheme(session_->host);
     task->user = session_->userName;
@@ -122,21 +127,23 @@ std::unique_ptr<DownloadEntry> SessionEngine::MakeDownloadEntry(const QByteArray
         break;
     }
     task->displayName = localName;
-    task->localPath = QDir(download_->localBase).filePath(QFile::decodeName(localName));
+    task->localPath = QDir(localDirectory).filePath(QFile::decodeName(localName));
     task->remotePath = remotePath;
     task->totalSize = size;
     entry->task = std::move(task);
     return entry;
 }
 
-bool SessionEngine::DownloadItems(const QList<RemoteItem>& files, const QString& localDirectory) {
-    if (!session_ || files.isEmpty() || !StartDownloadJob(localDirectory)) {
+bool SessionEngine::DownloadItems(const QList<RemoteItem>& items, const QString& localDirectory) {
+    if (!session_ || items.isEmpty() || !StartDownloadJob(localDirectory)) {
         return false;
     }
-    for (const RemoteItem& item : files) {
-        const QByteArray path = JoinRemotePath(session_->currentDirectory, item.name().toByteArray());
+    for (const RemoteItem& item : items) {
+        const QByteArray name = item.name().toByteArray();
+        const bool link = !item.dosStyle() && item.rawLine().startsWith('l');
         std::unique_ptr<DownloadEntry> entry =
-            MakeDownloadEntry(path, item.name().toByteArray(), item.size());
+            MakeDownloadEntry(JoinRemotePath(session_->currentDirectory, name), name, qint64(item.size()),
+                              download_->localBase, item.isDirectory(), link);
         view_.AddTaskRow(*entry->task, true);
         download_->entries.push_back(std::move(entry));
     }
@@ -165,7 +172,8 @@ void SessionEngine::QueueDownloadByPath(bool found, const FtpCommand& size) {
         return;
     }
     const QByteArray& path = session_->pendingDownloadPath;
-    std::unique_ptr<DownloadEntry> entry = MakeDownloadEntry(path, LastPathPart(path), session_->sizeResult);
+    std::unique_ptr<DownloadEntry> entry =
+        MakeDownloadEntry(path, LastPathPart(path), session_->sizeResult, download_->localBase);
     view_.AddTaskRow(*entry->task, true);
     download_->entries.push_back(std::move(entry));
 }
@@ -186,13 +194,23 @@ void SessionEngine::DownloadStep(bool continuing) {
     if (!download_) {
         return;
     }
-    if (continuing) {
-        download_->current.reset();
+    if (continuing && download_->current && download_->current->isDirectory) {
+        EndJobDirectory(); // its contents, if it was listed, now lead the list
     }
+    download_->current.reset();
     while (!download_->entries.empty()) {
         download_->current = std::move(download_->entries.front());
         download_->entries.pop_front();
-        if (StartDownloadOf(*download_->current)) {
+        DownloadEntry& entry = *download_->current;
+        if (SkipUnsafeEntry(entry)) {
+            download_->current.reset();
+            continue;
+        }
+        if (entry.isDirectory) {
+            ListJobDirectory(entry);
+            return;
+        }
+        if (StartDownloadOf(entry)) {
             return;
         }
         if (!download_) {
@@ -203,19 +221,21 @@ void SessionEngine::DownloadStep(bool continuing) {
     FinishDownloadJob();
 }
 
-bool SessionEngine::StartDownloadOf(DownloadEntry& entry) {
-    TransferTask& task = *entry.task;
-    QByteArray unsafe = UnsafeLocalNameReason(entry.name);
-    if (unsafe.isEmpty() && (entry.remotePath.contains('\r') || entry.remotePath.contains('\n'))) {
-        unsafe = "a name holding a line break"; // no command may carry one
-    }
-    if (!unsafe.isEmpty()) {
-        WriteLog(LogKind::Error, "Skipped " + entry.remotePath + ": " + unsafe + " cannot be a local file.");
-        session_->failedCommands.push_back({FailureRecord::Kind::Command, "RETR " + entry.remotePath});
-        session_->failedCommands.push_back({FailureRecord::Kind::Reply, "Skipped: " + unsafe + "."});
-        view_.RemoveTaskRow(0);
+bool SessionEngine::SkipUnsafeEntry(const DownloadEntry& entry) {
+    const QByteArray unsafe = UnsafeEntryReason(entry);
+    if (unsafe.isEmpty()) {
         return false;
     }
+    WriteLog(LogKind::Error, "Skipped " + entry.remotePath + ": " + unsafe + " cannot be downloaded.");
+    const QByteArray command = entry.isDirectory ? "LIST " : "RETR ";
+    session_->failedCommands.push_back({FailureRecord::Kind::Command, command + entry.remotePath});
+    session_->failedCommands.push_back({FailureRecord::Kind::Reply, "Skipped: " + unsafe + "."});
+    view_.RemoveTaskRow(0);
+    return true;
+}
+
+bool SessionEngine::StartDownloadOf(DownloadEntry& entry) {
+    TransferTask& task = *entry.task;
     // Whether the file exists is looked at now, not when it was queued. A file fetched to be viewed
     // or run replaces an earlier copy without a question.
     const QFileInfo local(task.localPath);
@@ -376,7 +396,8 @@ bool SessionEngine::ViewOrRun(const RemoteItem& file, FetchedFileAction action) 
         return false;
     }
     const QByteArray path = JoinRemotePath(session_->currentDirectory, file.name().toByteArray());
-    std::unique_ptr<DownloadEntry> entry = MakeDownloadEntry(path, file.name().toByteArray(), file.size());
+    std::unique_ptr<DownloadEntry> entry =
+        MakeDownloadEntry(path, file.name().toByteArray(), qint64(file.size()), download_->localBase);
     entry->task->overwrite = true;
     download_->openAfterwards = action;
     view_.AddTaskRow(*entry->task, true);
@@ -459,7 +480,13 @@ void SessionEngine::FinishDownloadJob() {
     if (!session_) {
         return;
     }
+    const QByteArray base = download_ ? download_->baseRemoteDirectory : QByteArray();
     ResetDownloadJob();
+    if (!base.isEmpty() && session_->currentDirectory != base) {
+        // The job went into directories: the pane's directory is the server's again, and listed.
+        session_->currentDirectory = base;
+        session_->refreshPending = true;
+    }
     view_.SetPaneEnabled(true);
     view_.RefreshLocalPane();
     SequenceFinished();

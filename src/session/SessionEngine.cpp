@@ -348,21 +348,60 @@ void SessionEngine::AbortCommand() {
         CloseSession();
         return;
     }
-    // A single operation: forget it without telling the server. Jobs are aborted with transfers.
+    if (session_->jobRunning) {
+        AbortJob();
+        return;
+    }
+    // A single operation: forget it without telling the server.
     currentSequence_.reset();
     currentCommand_.reset();
     CloseListener();
     RetireDataConnection();
     session_->refreshPending = false;
     session_->awaitingReply = false;
-    if (session_->jobRunning) {
-        // The job ends with what it has fetched; the server ends the transfer when its data
-        // connection closes.
-        view_.ClearTasks();
-        ResetDownloadJob();
-        view_.RefreshLocalPane();
-    }
     view_.SetPaneEnabled(true);
+}
+
+void SessionEngine::AbortJob() {
+    view_.SetWaitCursor(true);
+    view_.SetTaskRedraw(false);
+    RetireDataConnection();
+    CloseListener();
+    if (currentSequence_) {
+        currentSequence_->Clear();
+    }
+    // A data command whose final reply has not come: the server is still transferring.
+    const bool transferAtServer = session_->awaitingReply && currentCommand_ && currentCommand_->dataCommand;
+    const QByteArray base = download_ ? download_->baseRemoteDirectory : QByteArray();
+    view_.ClearTasks();
+    ResetDownloadJob(); // closes the local file with its task; what has arrived stays
+    view_.RefreshLocalPane();
+    if (!base.isEmpty()) {
+        session_->currentDirectory = base;
+    }
+    if (transferAtServer) {
+        // ABOR goes out at once, while the transfer's reply is still awaited; once the replies to
+        // both have come, the directory is listed again.
+        session_->refreshPending = true;
+        if (!currentSequence_) {
+            currentSequence_ = std::make_unique<CommandSequence>(SequenceKind::Plain);
+        }
+        currentSequence_->Append("ABOR");
+        session_->forceSend = true;
+        std::unique_ptr<FtpCommand> abort = SendNextCommand(*currentSequence_);
+        session_->forceSend = false;
+        if (abort) {
+            currentCommand_ = std::move(abort);
+        }
+    } else if (session_->awaitingReply) {
+        session_->refreshPending = true; // the listing follows the reply on its way
+    } else {
+        // Nothing more comes from the server (the transfer's reply came, its data had not ended).
+        currentCommand_.reset();
+        RefreshListing(false);
+    }
+    view_.SetTaskRedraw(true);
+    view_.SetWaitCursor(false);
 }
 
 bool SessionEngine::Ask(const std::function<bool()>& question) {

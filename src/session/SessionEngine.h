@@ -179,7 +179,20 @@ private:
     // Download jobs.
     bool StartDownloadJob(const QString& localDirectory);
     std::unique_ptr<DownloadEntry> MakeDownloadEntry(const QByteArray& remotePath, const QByteArray& name,
-                                                     qint64 size);
+                                                     qint64 size, const QString& localDirectory,
+                                                     bool isDirectory = false, bool isLink = false,
+                                                     int depth = 0);
+    // Why the entry cannot be downloaded (its name, its depth, its local path), or nothing.
+    QByteArray UnsafeEntryReason(const DownloadEntry& entry) const;
+    // Skips the entry when it cannot be downloaded: logged, recorded, its row removed.
+    bool SkipUnsafeEntry(const DownloadEntry& entry);
+    // Directories of a job: listed, checked by the server's PWD, expanded into their contents.
+    bool JobListsDirectory() const;
+    void ListJobDirectory(DownloadEntry& entry);
+    void OnJobDirectoryRefused(FtpCommand& command, bool changeRefused);
+    void CheckJobDirectory();
+    void EndJobDirectory();
+    void ExpandJobDirectory(const DownloadEntry& entry);
     void QueueDownloadByPath(bool found, const FtpCommand& size);
     void ContinueJob();
     void DownloadStep(bool continuing);
@@ -194,6 +207,9 @@ private:
     // Ends the current file: a success when the final reply was one and this side did not fail.
     void CompleteTransfer(int replyCode);
     void ResetDownloadJob();
+    // Ends the running job: its rows and entries go, ABOR stops a transfer the server is making,
+    // and the directory is listed again.
+    void AbortJob();
     void FinishDownloadJob();
     // After the last command of a sequence: the job goes on, or the engine goes idle.
     void SequenceFinished();

@@ -1,5 +1,6 @@
 // Listings and the data channel: the listing sequence, passive and active data connections with
 // their fallbacks, the listing bytes, and the rendezvous of the final reply with the data close.
+#include "session/DownloadJob.h"
 #include "session/PassiveReply.h"
 #include "session/SessionEngine.h"
 #include "session/TextFormat.h"
@@ -166,6 +167,9 @@ QByteArray SessionEngine::ServerHost() const {
 void SessionEngine::ConnectPassiveData(const FtpCommand& pasv) {
     const std::optional<PassiveAddress> address = ParsePassiveReply(pasv.replyText);
     RetireDataConnection();
+    if (!pasv.raw && (!currentSequence_ || currentSequence_->IsEmpty())) {
+        return; // the command it was for was given up (an abort): a connection would wait for nothing
+    }
     // The data connection goes to the server the control connection reaches, whatever address the
     // reply names: a reply must not send us to another host or to a service of this machine, and
     // servers behind NAT announce addresses nobody outside reaches.
@@ -197,7 +201,9 @@ void SessionEngine::HandleListingReply(FtpCommand& command) {
             session.resumeProbePending = false;
         }
     } else if (text.startsWith("CWD") || text == "CDUP") {
-        if (Failed(code)) {
+        if (Failed(code) && JobListsDirectory()) {
+            OnJobDirectoryRefused(command, true);
+        } else if (Failed(code)) {
             RecordFailedCommand(command);
         }
     } else if (text == "PWD") {
@@ -208,6 +214,9 @@ void SessionEngine::HandleListingReply(FtpCommand& command) {
             if (close > open) {
                 session.currentDirectory = reply.mid(open + 1, close - open - 1);
             }
+        }
+        if (JobListsDirectory()) {
+            CheckJobDirectory(); // without a 257, by the path the CWD went to
         }
     } else if (text.startsWith("PORT")) {
         if (Failed(code)) {
@@ -221,6 +230,9 @@ void SessionEngine::HandleListingReply(FtpCommand& command) {
         }
     } else if (text.startsWith("LIST")) {
         session.firstListingPending = false;
+        if (Failed(code) && JobListsDirectory()) {
+            OnJobDirectoryRefused(command, false);
+        }
     }
 }
 
@@ -355,6 +367,9 @@ void SessionEngine::OnDataClosed(int /*error*/) {
 QByteArray SessionEngine::FinishListing() {
     QByteArray message = FormatReceiveSpeed();
     FtpSession& session = *session_;
+    if (session.lastReplyCode < 400 && JobListsDirectory()) {
+        download_->directoryOutcome = DirectoryOutcome::Listed; // the job expands it next
+    }
     if (!session.jobRunning && session.lastReplyCode < 400) {
         view_.ClearPane();
         const bool cache = ReadInt(u"Advance", u"FolderCatch", 1) != 0;
@@ -381,7 +396,7 @@ QByteArray SessionEngine::FinishListing() {
         }
         DisplayItems(std::move(parsed.items));
     }
-    if (currentSequence_ && currentSequence_->IsEmpty()) {
+    if (currentSequence_ && currentSequence_->IsEmpty() && !session.jobRunning) {
         view_.SetPaneEnabled(true);
     }
     return message;

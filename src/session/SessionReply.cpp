@@ -144,8 +144,9 @@ qsizetype SessionEngine::ApplyAwaitingRules(const ReplyScan& scan, QByteArray& s
     if (!command->dataCommand) {
         session.awaitingReply = false;
     }
-    if (command->text == "ABOR" && scan.finalCount < 2) {
-        // ABOR waits for the reply to the aborted transfer and for its own.
+    if (command->text == "ABOR" && scan.completionCount < 2) {
+        // ABOR waits for the reply that ends the aborted transfer and for its own; a 150 that
+        // started the transfer late is neither.
         session.replyLines.clear();
         session.awaitingReply = true;
     }

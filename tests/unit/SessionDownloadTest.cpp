@@ -8,6 +8,7 @@
 #include "support/ScriptedPeer.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -19,6 +20,12 @@ namespace {
 QByteArray Line(const char* name, int size) {
     return "-rw-r--r-- 1 o g " + QByteArray::number(size) + " Jan 01 2026 " + name + "\r\n";
 }
+QByteArray Dir(const char* name) {
+    return QByteArray("drwxr-xr-x 2 o g 4096 Jan 01 2026 ") + name + "\r\n";
+}
+QByteArray Link(const char* name, const char* target) {
+    return QByteArray("lrwxrwxrwx 1 o g 2 Jan 01 2026 ") + name + " -> " + target + "\r\n";
+}
 
 class SessionDownload : public ::testing::Test {
 protected:
@@ -29,21 +36,49 @@ protected:
         ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
     }
     // The server's side of one file: TYPE I, PASV to the data peer, RETR answered with 150.
-    void serveRetr(const QByteArray& path) {
-        control.expectLine("TYPE I")
+    void serveRetr(const QByteArray& path, const QByteArray& type = "TYPE I") {
+        control.expectLine(type)
             .send("200 ok\r\n")
             .expectLine("PASV")
             .send(ScriptedPeer::pasvReplyFor(data.port()));
         control.expectLine("RETR " + path).send("150 here\r\n");
     }
+    // A file served whole: its RETR, the bytes, the close and 226.
+    void serveFile(const QByteArray& path, const QByteArray& contents, const QByteArray& type = "TYPE I") {
+        serveRetr(path, type);
+        data.accept().send(contents).close();
+        control.pause(50).send("226 done\r\n");
+    }
+    // A directory a job lists: CWD, PWD (answered with pwd), TYPE A, PASV, LIST.
+    void serveDirectory(const QByteArray& path, const QByteArray& pwd, const QByteArray& listing) {
+        control.expectLine("CWD " + path).send("250 ok\r\n");
+        control.expectLine("PWD").send("257 \"" + pwd + "\" is the current directory\r\n");
+        control.expectLine("TYPE A").send("200 ok\r\n");
+        control.expectLine("PASV").send(ScriptedPeer::pasvReplyFor(data.port()));
+        control.expectLine("LIST").send("150 here\r\n");
+        data.accept().send(listing).close();
+        control.pause(50).send("226 done\r\n");
+    }
     QList<RemoteItem> items(const QList<QByteArray>& names) {
         QList<RemoteItem> out;
-        for (const RemoteItem& item : h.engine().CurrentItems().files) {
-            if (names.contains(item.name().toByteArray())) {
-                out.append(item);
+        const ListingItems& listed = h.engine().CurrentItems();
+        for (const QList<RemoteItem>* kind : {&listed.directories, &listed.files}) {
+            for (const RemoteItem& item : *kind) {
+                if (names.contains(item.name().toByteArray())) {
+                    out.append(item);
+                }
             }
         }
         return out;
+    }
+    QStringList localFiles() const {
+        QStringList files;
+        QDirIterator it(target.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            files.append(QDir(target.path()).relativeFilePath(it.next()));
+        }
+        files.sort();
+        return files;
     }
     QByteArray local(const char* name) const {
         QFile file(target.filePath(QString::fromUtf8(name)));
@@ -100,7 +135,7 @@ TEST_F(SessionDownload, EachFileEndsByItselfAndTheJobGoesOn) {
     EXPECT_EQ(QDir(target.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 4) << h.view.joined();
     EXPECT_TRUE(h.view.taskRows.isEmpty());
     EXPECT_FALSE(h.engine().Session()->jobRunning);
-    EXPECT_TRUE(h.view.paneEnabled);
+    EXPECT_TRUE(h.view.paneEnabled) << h.view.joined();
     const QList<QByteArray> failures = reported();
     EXPECT_TRUE(failures.contains("RETR /refused.bin")) << failures.join('|').constData();
     EXPECT_TRUE(failures.contains("RETR /a/b"));
@@ -242,13 +277,117 @@ TEST_F(SessionDownload, ATransferThatStallsTimesOut) {
     h.setInt(u"General", u"FileDownloadTimeout", 0);
     loginWith(Line("stall.bin", 5));
     serveRetr("/stall.bin");
-    data.accept().pause(2000);
+    data.accept().pause(500);
+    control.expectLine("ABOR").send("426 Transfer aborted.\r\n226 ABOR successful.\r\n");
+    serveDirectory("/", "/", Line("stall.bin", 5));
     ASSERT_TRUE(h.engine().DownloadItems(items({"stall.bin"}), target.path()));
     ASSERT_TRUE(pumpEventsUntil([&] { return !h.engine().Session()->jobRunning; }, 5000)) << h.view.joined();
     EXPECT_TRUE(h.view.lines().contains("ERROR:>  File transfer timeout!")) << h.view.joined();
     EXPECT_TRUE(h.view.taskRows.isEmpty());
-    EXPECT_TRUE(h.view.paneEnabled);
-    EXPECT_NE(h.engine().Session(), nullptr);
+    // Usable again: the directory is listed once more and the pane enabled.
+    ASSERT_TRUE(pumpEventsUntil(
+        [&] { return control.finished() && data.finished() && h.engine().IsIdle() && h.view.paneEnabled; },
+        5000))
+        << h.view.joined() << control.failureText();
+    EXPECT_EQ(control.failureText(), "");
+    EXPECT_EQ(h.engine().CurrentItems().files.size(), 1);
+}
+
+// A tree comes depth first in listing order. Links the server will not enter are fetched as files;
+// a link back up the tree is not entered; a refused directory and names that cannot be local files
+// are reported; nothing lands outside the target; afterwards the starting directory is listed again.
+TEST_F(SessionDownload, ATreeComesDepthFirstInListingOrderAndNothingEscapesIt) {
+    loginWith(Dir("src") + Line("top.bin", 2));
+    serveDirectory("/src", "/src",
+                   "total 9\r\n" + Line("a.c", 4) + Dir("lib") + Link("up", "..") + Link("file.lnk", "a.c") +
+                       Line("..", 1) + Line("a/b", 1) + Line("/etc/x", 1) + Dir("nolist"));
+    serveFile("/src/a.c", "x\r\ny", "TYPE A");
+    serveDirectory("/src/lib", "/src/lib/", Line("deep.bin", 2));
+    serveFile("/src/lib/deep.bin", "dd");
+    control.expectLine("CWD /src/up").send("250 ok\r\n").expectLine("PWD").send("257 \"/\"\r\n");
+    control.expectLine("CWD /src/file.lnk").send("550 Not a directory.\r\n");
+    serveFile("/src/file.lnk", "ln");
+    control.expectLine("CWD /src/nolist").send("550 Permission denied.\r\n");
+    serveFile("/top.bin", "tt");
+    serveDirectory("/", "/", Dir("src") + Line("top.bin", 2));
+
+    ASSERT_TRUE(h.engine().DownloadItems(items({"src", "top.bin"}), target.path()));
+    EXPECT_EQ(h.view.taskRows.size(), 2);
+    ASSERT_TRUE(h.waitIdle(15000)) << h.view.joined() << control.failureText();
+    EXPECT_EQ(control.failureText(), "");
+    EXPECT_EQ(localFiles().join(u','), QStringLiteral("src/a.c,src/file.lnk,src/lib/deep.bin,top.bin"));
+    EXPECT_EQ(local("src/a.c"), "x\ny");
+    EXPECT_EQ(local("src/lib/deep.bin"), "dd");
+    EXPECT_EQ(h.engine().Session()->currentDirectory, "/");
+    EXPECT_TRUE(h.view.taskRows.isEmpty());
+    const QByteArray failures = reported().join('|');
+    for (const char* expected : {"CWD /src/nolist", "RETR /src/a/b", "RETR /src//etc/x"}) {
+        EXPECT_TRUE(failures.contains(expected)) << expected << " in " << failures.constData();
+    }
+    EXPECT_FALSE(failures.contains("file.lnk")) << failures.constData();
+    EXPECT_FALSE(failures.contains("/src/up")) << failures.constData();
+}
+
+// Abort during a transfer sends ABOR at once, though the transfer's reply is awaited, waits for the
+// two replies that end the transfer and the ABOR (a late 150 is neither), then lists the directory
+// again: the session is usable.
+TEST_F(SessionDownload, AbortSendsAborAndListsAgain) {
+    struct Case {
+        const char* label;
+        bool afterFirstBytes; // else while RETR still waits for its 150
+    };
+    for (const Case& c : {Case{"MidTransfer", true}, Case{"BeforeThe150", false}}) {
+        SCOPED_TRACE(c.label);
+        EngineHarness harness;
+        ScriptedPeer server;
+        ScriptedPeer channel;
+        server.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
+        ScriptFirstListing(server, channel, Line("big.bin", 100000));
+        harness.connect(server.port());
+        ASSERT_TRUE(pumpEventsUntil([&] { return server.finished() && harness.engine().IsIdle(); }, 5000))
+            << harness.view.joined() << server.failureText();
+        server.expectLine("TYPE I").send("200 ok\r\n").expectLine("PASV");
+        server.send(ScriptedPeer::pasvReplyFor(channel.port())).expectLine("RETR /big.bin");
+        if (c.afterFirstBytes) {
+            server.send("150 here\r\n");
+            channel.accept().send(QByteArray(1000, 'b'));
+            server.expectLine("ABOR").send("426 Transfer aborted.\r\n226 ABOR successful.\r\n");
+        } else {
+            channel.accept();
+            server.expectLine("ABOR").send("150 here\r\n").pause(50);
+            server.send("426 Transfer aborted.\r\n").pause(50).send("226 ABOR successful.\r\n");
+        }
+        server.expectLine("CWD /").send("250 ok\r\n").expectLine("PWD").send("257 \"/\"\r\n");
+        server.expectLine("TYPE A").send("200 ok\r\n").expectLine("PASV");
+        server.send(ScriptedPeer::pasvReplyFor(channel.port())).expectLine("LIST").send("150 here\r\n");
+        channel.accept().send(Line("big.bin", 100000)).close();
+        server.pause(50).send("226 done\r\n");
+
+        QList<RemoteItem> big = harness.engine().CurrentItems().files;
+        ASSERT_TRUE(harness.engine().DownloadItems(big, target.path()));
+        ASSERT_TRUE(pumpEventsUntil(
+            [&] {
+                const TransferTask* task = harness.engine().CurrentTransfer();
+                const FtpCommand* command = harness.engine().CurrentCommand();
+                return c.afterFirstBytes ? task && task->transferred > 0
+                                         : command && command->text == "RETR /big.bin";
+            },
+            5000))
+            << harness.view.joined();
+        harness.engine().AbortCommand();
+        EXPECT_FALSE(harness.engine().Session()->jobRunning);
+        EXPECT_TRUE(harness.view.taskRows.isEmpty());
+        ASSERT_TRUE(pumpEventsUntil(
+            [&] {
+                return server.finished() && channel.finished() && harness.engine().IsIdle() &&
+                       harness.view.paneEnabled;
+            },
+            5000))
+            << harness.view.joined() << server.failureText();
+        EXPECT_EQ(server.failureText(), "");
+        EXPECT_EQ(harness.engine().CurrentItems().files.size(), 1);
+        QFile::remove(target.filePath(QStringLiteral("big.bin")));
+    }
 }
 
 } // namespace

@@ -68,18 +68,13 @@ bool CliDriver::Get(const CliCommand& command) {
         getFailed_ = true;
         return false;
     }
+    // A name of the listing: a file, or a directory fetched as a whole tree.
     const ListingItems& items = engine_.CurrentItems();
-    for (const RemoteItem& item : items.directories) {
-        if (item.name() == QByteArrayView(command.argument)) {
-            std::fprintf(stderr, "tessaly-cli: get: %s is a directory; directories are not fetched yet\n",
-                         command.argument.constData());
-            getFailed_ = true;
-            return false;
-        }
-    }
-    for (const RemoteItem& item : items.files) {
-        if (item.name() == QByteArrayView(command.argument)) {
-            return engine_.DownloadItems({item}, directory);
+    for (const QList<RemoteItem>* kind : {&items.directories, &items.files}) {
+        for (const RemoteItem& item : *kind) {
+            if (item.name() == QByteArrayView(command.argument)) {
+                return engine_.DownloadItems({item}, directory);
+            }
         }
     }
     // Not in the listing: a path, whose size the server is asked for.
