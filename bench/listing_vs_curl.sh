@@ -11,132 +11,16 @@
 #   ENTRIES=N                          entries in the listed directory (default 100000)
 set -euo pipefail
 
-RUNS=7
 ENTRIES=${ENTRIES:-100000}
-usage() { sed -n '9,11s/^# \{0,1\}//p' "$0"; }
-while getopts 'n:h' opt; do
-    case $opt in
-    n) RUNS=$OPTARG ;;
-    h)
-        usage
-        exit 0
-        ;;
-    *)
-        usage >&2
-        exit 64
-        ;;
-    esac
-done
-if ! [[ $RUNS =~ ^[1-9][0-9]*$ && $ENTRIES =~ ^[1-9][0-9]*$ ]]; then
-    echo "listing_vs_curl: RUNS and ENTRIES must be positive integers" >&2
-    exit 64
-fi
+BENCH_NAME=listing_vs_curl
+BENCH_USAGE_LINES=9,11
+# shellcheck source=bench/lib/vsftpd_bench.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib/vsftpd_bench.sh"
+bench_options 7 "$@"
+bench_positive ENTRIES
 
-REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-log() { printf 'listing_vs_curl: %s\n' "$*" >&2; }
-
-# --- packages and the binary ---------------------------------------------------------------------
-"$REPO/scripts/install-deps.sh"
-for tool in curl lftp vsftpd python3 timeout; do
-    command -v "$tool" >/dev/null || {
-        log "$tool is missing"
-        exit 1
-    }
-done
-[[ -x /usr/bin/time ]] || {
-    log "/usr/bin/time (GNU time) is missing"
-    exit 1
-}
-
-if [[ -n ${TESSALY_CLI:-} ]]; then
-    CLI=$TESSALY_CLI
-else
-    log "building tessaly-cli in $REPO/build-bench (Release)"
-    cmake -S "$REPO" -B "$REPO/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DTESSALY_BUILD_TESTS=OFF >/dev/null
-    cmake --build "$REPO/build-bench" -j2 --target tessaly-cli >/dev/null
-    CLI=$REPO/build-bench/src/app/tessaly-cli
-fi
-[[ -x $CLI ]] || {
-    log "no tessaly-cli at $CLI"
-    exit 1
-}
-
-# --- the server ----------------------------------------------------------------------------------
-T=$(mktemp -d)
-chmod 755 "$T" # vsftpd drops privileges: a 0700 parent makes it fail
-VS_PID=
-descendants() {
-    local child
-    for child in $(ps -o pid= --ppid "$1" 2>/dev/null); do
-        echo "$child"
-        descendants "$child"
-    done
-}
-cleanup() {
-    if [[ -n $VS_PID ]]; then
-        # Each vsftpd session setsid()s and outlives its master: stop the whole tree by PID.
-        local pids
-        pids=$(descendants "$VS_PID")
-        # shellcheck disable=SC2086 # one PID a word
-        kill $pids "$VS_PID" 2>/dev/null || true
-        wait "$VS_PID" 2>/dev/null || true
-        VS_PID=
-    fi
-    rm -rf "$T"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-# A control port and a block of passive ports, all free on 127.0.0.1.
-read -r PORT PASV_MIN PASV_MAX < <(
-    python3 - <<'EOF'
-import random, socket
-def free(port):
-    s = socket.socket()
-    try:
-        s.bind(("127.0.0.1", port))
-        return True
-    except OSError:
-        return False
-    finally:
-        s.close()
-for _ in range(200):
-    base = random.randrange(20000, 60000 - 64)
-    if all(free(p) for p in range(base, base + 51)):
-        print(base, base + 1, base + 50)
-        break
-else:
-    raise SystemExit("no free port block")
-EOF
-)
-
-mkdir -p "$T/vs/empty" "$T/vs/anon" "$T/cli"
-chmod 755 "$T/vs/anon" # the anonymous root must not be writable
-cat >"$T/vs/vsftpd.conf" <<EOF
-listen=YES
-listen_ipv6=NO
-listen_address=127.0.0.1
-listen_port=$PORT
-background=NO
-secure_chroot_dir=$T/vs/empty
-pam_service_name=vsftpd
-seccomp_sandbox=NO
-anonymous_enable=YES
-anon_root=$T/vs/anon
-local_enable=NO
-write_enable=NO
-pasv_enable=YES
-pasv_address=127.0.0.1
-pasv_min_port=$PASV_MIN
-pasv_max_port=$PASV_MAX
-port_enable=YES
-connect_from_port_20=NO
-use_localtime=YES
-xferlog_enable=YES
-log_ftp_protocol=YES
-vsftpd_log_file=$T/vs/vsftpd.log
-EOF
+bench_prepare curl lftp
+bench_build tessaly-cli
 
 log "creating $ENTRIES entries in big/"
 python3 - "$T/vs/anon/big" "$ENTRIES" <<'EOF'
@@ -169,19 +53,10 @@ EOF
 mkdir -p "$T/vs/anon/small"
 for i in $(seq 10); do : >"$T/vs/anon/small/file$i.txt"; done
 
-vsftpd "$T/vs/vsftpd.conf" >"$T/vs/stdout" 2>&1 &
-VS_PID=$!
-wait_port() { for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0; sleep 0.1; done; return 1; }
-wait_port "$PORT" || {
-    log "vsftpd did not come up on port $PORT:"
-    cat "$T/vs/stdout" >&2
-    exit 1
-}
+bench_start_vsftpd
 URL=ftp://127.0.0.1:$PORT/big/
 
 # --- the three tools -----------------------------------------------------------------------------
-cli_dir() { mktemp -d "$T/cli/config.XXXXXX"; } # an empty config directory for each run
-LFTP_SETUP="set net:max-retries 2; set net:timeout 10"
 
 # One checked run of each first: right item counts, and the directory warm in the page cache.
 LISTING_BYTES=$(curl -s "$URL" | wc -c)
@@ -189,7 +64,6 @@ LISTING_LINES=$(curl -s "$URL" | wc -l)
 # curl turns the CRLF line ends of an ASCII transfer into LF: the server sent one byte more per line.
 WIRE_BYTES=$((LISTING_BYTES + LISTING_LINES))
 log "listing: $LISTING_BYTES bytes as curl writes it ($WIRE_BYTES on the wire), $LISTING_LINES lines"
-failed=0
 if [[ $LISTING_LINES -ne $ENTRIES ]]; then
     log "curl's listing has $LISTING_LINES lines, not $ENTRIES"
     failed=1
@@ -218,24 +92,9 @@ if [[ $status -ne 0 || $lftp_items -ne $ENTRIES ]]; then
     failed=1
 fi
 
-# Wall time from bash's clock (microseconds), peak RSS from GNU time. Alternating: one run of each
-# tool per round.
-declare -A SECONDS_OF RSS_OF
+# Alternating: one run of each tool per round.
 TOOLS=(curl tessaly-cli lftp)
 BASELINE=tessaly-cli-10 # tessaly-cli listing small/
-measure() { # TOOL COMMAND...   (the command's output goes to /dev/null)
-    local tool=$1 start end status=0
-    shift
-    start=$EPOCHREALTIME
-    /usr/bin/time -f '%M' -o "$T/time.out" "$@" >/dev/null 2>/dev/null || status=$?
-    end=$EPOCHREALTIME
-    if [[ $status -ne 0 ]]; then
-        log "$tool failed: exit status $status"
-        failed=1
-    fi
-    SECONDS_OF[$tool]+="$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }') "
-    RSS_OF[$tool]+="$(tail -n 1 "$T/time.out") "
-}
 for ((round = 1; round <= RUNS; ++round)); do
     log "round $round of $RUNS"
     measure curl curl -s -o /dev/null "$URL"
@@ -246,8 +105,6 @@ done
 for tool in "${TOOLS[@]}" "$BASELINE"; do
     log "$tool: seconds ${SECONDS_OF[$tool]}; max RSS KiB ${RSS_OF[$tool]}"
 done
-
-median() { tr ' ' '\n' | grep . | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 curl_seconds=$(median <<<"${SECONDS_OF[curl]}")
 echo

@@ -16,7 +16,7 @@ PACKAGES=(
     libhiredis0.14 libmemcached11 libmemcachedutil2             # runtime of the unpacked proftpd
     libpcre2-posix3 libsodium23 libsqlite3-0 libssl3 libcap2    #   and of its mod_proxy and pure-ftpd
     openssl                                                     # SHA-256 of the large files tests move
-    curl lftp time                                              # poking the test servers by hand
+    curl lftp time wget                                         # poking the test servers by hand; benchmarks
 )
 
 # vsftpd's local login for the tests (see tests/support/FtpServerProcess.cpp).

@@ -9,6 +9,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace tessaly {
 
@@ -36,11 +37,12 @@ enum class DirectoryOutcome {
 struct DownloadJob {
     std::deque<std::unique_ptr<DownloadEntry>> entries;
     std::unique_ptr<DownloadEntry> current;
-    QByteArray baseRemoteDirectory; // the directory shown when the job started
-    QString localBase;              // where the files go
-    bool asciiConversion = false;   // the current file comes in TYPE A: CR LF becomes LF
-    bool pendingCr = false;         // a CR ended the last chunk of an ASCII transfer
-    QByteArray localFailure;        // why the current file failed on this side, if it did
+    QByteArray baseRemoteDirectory;  // the directory shown when the job started
+    QString localBase;               // where the files go
+    bool asciiConversion = false;    // the current file comes in TYPE A: CR LF becomes LF
+    bool pendingCr = false;          // a CR ended the last chunk of an ASCII transfer
+    std::vector<char> receiveBuffer; // what one readable event reads, before it goes to the file
+    QByteArray localFailure;         // why the current file failed on this side, if it did
     DirectoryOutcome directoryOutcome = DirectoryOutcome::Pending;
     QSet<QByteArray> visited; // the directories listed so far, as the server's PWD names them
     // A file fetched to be viewed or run is opened so once it has arrived.

@@ -344,32 +344,35 @@ void SessionEngine::ReceiveFileData() {
         kilobytes = 4;
     }
     const qint64 chunk = kilobytes * 1024;
-    std::vector<char> buffer(static_cast<std::size_t>(chunk));
-    const qint64 before = task->transferred;
+    // The chunks of one event are read one after the other into one buffer and written to the file
+    // with one call: a write per chunk costs more than the reading, and the count still covers only
+    // bytes the file has taken.
+    std::vector<char>& buffer = download_->receiveBuffer;
+    buffer.resize(static_cast<std::size_t>(chunk * kMaxFileChunksPerEvent));
+    qint64 filled = 0;
     // Read until the connection closes, whatever size was listed: the total is for display only.
     for (int i = 0; i < kMaxFileChunksPerEvent && data_; ++i) {
-        const qint64 got = data_->Read(buffer.data(), chunk);
+        const qint64 got = data_->Read(buffer.data() + filled, chunk);
         if (got <= 0) {
             break;
         }
-        if (!download_->localFailure.isEmpty()) {
-            continue; // the file has failed: what still comes is dropped
-        }
-        const QByteArray converted = download_->asciiConversion
-                                         ? ConvertAsciiChunk(buffer.data(), got, download_->pendingCr)
-                                         : QByteArray();
-        const char* bytes = download_->asciiConversion ? converted.constData() : buffer.data();
-        const qint64 length = download_->asciiConversion ? converted.size() : got;
-        if (task->localFile->write(bytes, length) != length) {
-            FailLocally("Cannot write the local file " + task->localPath.toUtf8() + " (" +
-                        task->localFile->errorString().toUtf8() + ").");
-            return;
-        }
-        task->transferred += length;
+        filled += got;
     }
-    if (task->transferred != before) {
-        view_.SetTaskProgress(0, task->transferred);
+    if (filled == 0 || !download_->localFailure.isEmpty()) {
+        return; // nothing came, or the file has failed: what still comes is dropped
     }
+    const QByteArray converted = download_->asciiConversion
+                                     ? ConvertAsciiChunk(buffer.data(), filled, download_->pendingCr)
+                                     : QByteArray();
+    const char* bytes = download_->asciiConversion ? converted.constData() : buffer.data();
+    const qint64 length = download_->asciiConversion ? converted.size() : filled;
+    if (task->localFile->write(bytes, length) != length) {
+        FailLocally("Cannot write the local file " + task->localPath.toUtf8() + " (" +
+                    task->localFile->errorString().toUtf8() + ").");
+        return;
+    }
+    task->transferred += length;
+    view_.SetTaskProgress(0, task->transferred);
     RestartDownloadTimer();
 }
 

@@ -21,8 +21,9 @@ bool OpenTransferFile(TransferTask& task) {
     } else {
         // A download that does not resume writes the file afresh: written over from its start
         // without being cut, an old file's longer tail would stay behind the new contents.
+        // Unbuffered: the receive pump hands over large blocks, which a buffer would only copy.
         const QIODevice::OpenMode mode =
-            QIODevice::WriteOnly | (resume ? QIODevice::Append : QIODevice::Truncate);
+            QIODevice::WriteOnly | QIODevice::Unbuffered | (resume ? QIODevice::Append : QIODevice::Truncate);
         if (!file->open(mode)) {
             return false;
         }

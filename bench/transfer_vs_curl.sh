@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# Download benchmark: tessaly-cli beside curl, lftp and wget on one real vsftpd on 127.0.0.1.
+#   1. A 1 GiB file of random bytes to a local file: tessaly-cli get, curl -o, lftp get. Goals:
+#      throughput at least curl's, CPU per GiB at most 1.5 x curl's, peak RSS at most 30 MB.
+#   2. A tree of 2,000 files of 4 KiB in 20 directories, over one connection: tessaly-cli get,
+#      wget -r and lftp mirror. Goal: no slower than wget.
+#   3. The event loop during the 1 GiB download: a 10 ms timer in tessaly-cli's own loop measures
+#      how late it fires (bench/loop_lateness.cpp). Goal: 99th percentile under 50 ms.
+# Every download is checked (SHA-256 of the file, diff -r of the tree). Medians of RUNS rounds,
+# one run of each tool per round. The verdicts are informative: the exit status is 0 unless a tool
+# failed or fetched something wrong.
+#
+# usage: bench/transfer_vs_curl.sh [-n RUNS]      (as root; RUNS defaults to 5)
+#   TESSALY_CLI=/path/to/tessaly-cli   use that build (its bench/loop_lateness beside it) instead of build-bench/
+#   SIZE_MIB=N                         size of the big file (default 1024)
+set -euo pipefail
+
+SIZE_MIB=${SIZE_MIB:-1024}
+BENCH_NAME=transfer_vs_curl
+BENCH_USAGE_LINES=13,15
+# shellcheck source=bench/lib/vsftpd_bench.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib/vsftpd_bench.sh"
+bench_options 5 "$@"
+bench_positive SIZE_MIB
+
+bench_prepare curl lftp wget sha256sum
+bench_build tessaly-cli loop_lateness
+LATENESS=$BENCH_BUILD/bench/loop_lateness
+[[ -x $LATENESS ]] || {
+    log "no loop_lateness at $LATENESS"
+    exit 1
+}
+
+log "creating a $SIZE_MIB MiB file and a tree of 2000 files"
+head -c "$((SIZE_MIB * 1024 * 1024))" /dev/urandom >"$T/vs/anon/big.bin"
+BIG_SHA=$(sha256sum "$T/vs/anon/big.bin" | cut -d' ' -f1)
+python3 - "$T/vs/anon/tree" <<'EOF'
+import os, random, sys
+root = sys.argv[1]
+rnd = random.Random(20261208)
+for d in range(20):
+    path = os.path.join(root, f"dir{d:02d}")
+    os.makedirs(path, 0o755)
+    for f in range(100):
+        with open(os.path.join(path, f"file{f:03d}.dat"), "wb") as out:
+            out.write(rnd.randbytes(4096))
+EOF
+chmod -R a+rX "$T/vs/anon"
+bench_start_vsftpd
+URL=ftp://127.0.0.1:$PORT
+OUT=$T/out
+
+# Each run fetches into an empty directory of its own, checked afterwards.
+fresh() {
+    rm -rf "$OUT"
+    mkdir -p "$OUT"
+}
+check_big() { # TOOL FILE
+    local sum
+    sum=$(sha256sum "$2" 2>/dev/null | cut -d' ' -f1 || true)
+    if [[ $sum != "$BIG_SHA" ]]; then
+        log "$1 fetched a wrong big.bin"
+        failed=1
+    fi
+}
+check_tree() { # TOOL DIRECTORY
+    if ! diff -r "$T/vs/anon/tree" "$2" >/dev/null 2>&1; then
+        log "$1 fetched a wrong tree"
+        failed=1
+    fi
+}
+
+FILE_TOOLS=(curl tessaly-cli lftp)
+TREE_TOOLS=(wget tessaly-cli-tree lftp-mirror)
+LATENESS_P99=
+for ((round = 1; round <= RUNS; ++round)); do
+    log "round $round of $RUNS"
+    fresh
+    measure curl curl -s -o "$OUT/big.bin" "$URL/big.bin"
+    check_big curl "$OUT/big.bin"
+    fresh
+    measure tessaly-cli "$CLI" --config-dir "$(cli_dir)" "127.0.0.1:$PORT" get big.bin "$OUT"
+    check_big tessaly-cli "$OUT/big.bin"
+    fresh
+    measure lftp timeout 600 lftp -e "$LFTP_SETUP; get big.bin -o $OUT/big.bin; bye" -p "$PORT" 127.0.0.1
+    check_big lftp "$OUT/big.bin"
+
+    fresh
+    measure wget wget -q -r -nH -P "$OUT" "$URL/tree/"
+    check_tree wget "$OUT/tree"
+    fresh
+    measure tessaly-cli-tree "$CLI" --config-dir "$(cli_dir)" "127.0.0.1:$PORT" get tree "$OUT"
+    check_tree tessaly-cli "$OUT/tree"
+    fresh
+    measure lftp-mirror timeout 600 lftp -e "$LFTP_SETUP; mirror tree $OUT/tree; bye" -p "$PORT" 127.0.0.1
+    check_tree lftp "$OUT/tree"
+done
+
+log "event loop lateness during one download"
+fresh
+"$LATENESS" --config-dir "$(cli_dir)" "127.0.0.1:$PORT" get big.bin "$OUT" >"$T/lateness.out" 2>/dev/null ||
+    failed=1
+check_big loop_lateness "$OUT/big.bin"
+LATENESS_LINE=$(tail -n 1 "$T/lateness.out")
+LATENESS_P99=$(sed -n 's/.*p99 \([0-9.]*\) ms.*/\1/p' <<<"$LATENESS_LINE")
+rm -rf "$OUT"
+
+for tool in "${FILE_TOOLS[@]}" "${TREE_TOOLS[@]}"; do
+    log "$tool: seconds ${SECONDS_OF[$tool]}; CPU seconds ${CPU_OF[$tool]}; max RSS KiB ${RSS_OF[$tool]}"
+done
+
+echo
+echo "1. $SIZE_MIB MiB file from vsftpd on 127.0.0.1 to a local file; medians of $RUNS runs"
+printf '%-14s %9s %9s %12s %12s %11s\n' tool seconds "MB/s" "CPU s/GiB" "max RSS MB" "x curl MB/s"
+curl_seconds=$(median <<<"${SECONDS_OF[curl]}")
+for tool in "${FILE_TOOLS[@]}"; do
+    seconds=$(median <<<"${SECONDS_OF[$tool]}")
+    cpu=$(median <<<"${CPU_OF[$tool]}")
+    rss=$(median <<<"${RSS_OF[$tool]}")
+    awk -v t="$tool" -v s="$seconds" -v c="$cpu" -v r="$rss" -v m="$SIZE_MIB" -v cs="$curl_seconds" 'BEGIN {
+        printf "%-14s %9.2f %9.0f %12.2f %12.1f %11.2f\n", t, s, m * 1.048576 / s, c * 1024 / m, r * 1.024 / 1000, cs / s
+    }'
+done
+echo
+echo "2. tree of 2000 files of 4 KiB in 20 directories; medians of $RUNS runs"
+printf '%-18s %9s %9s\n' tool seconds "x wget"
+wget_seconds=$(median <<<"${SECONDS_OF[wget]}")
+for tool in "${TREE_TOOLS[@]}"; do
+    seconds=$(median <<<"${SECONDS_OF[$tool]}")
+    awk -v t="$tool" -v s="$seconds" -v w="$wget_seconds" 'BEGIN { printf "%-18s %9.2f %9.2f\n", t, s, s / w }'
+done
+echo
+echo "3. $LATENESS_LINE"
+echo
+cli_seconds=$(median <<<"${SECONDS_OF[tessaly-cli]}")
+cli_cpu=$(median <<<"${CPU_OF[tessaly-cli]}")
+curl_cpu=$(median <<<"${CPU_OF[curl]}")
+cli_rss=$(median <<<"${RSS_OF[tessaly-cli]}")
+tree_seconds=$(median <<<"${SECONDS_OF[tessaly-cli-tree]}")
+awk -v s="$cli_seconds" -v cs="$curl_seconds" -v c="$cli_cpu" -v cc="$curl_cpu" -v r="$cli_rss" \
+    -v t="$tree_seconds" -v w="$wget_seconds" -v p="${LATENESS_P99:-999}" 'BEGIN {
+    printf "throughput: %.2f x curl (goal >= 1.00): %s\n", cs / s, s <= cs ? "PASS" : "FAIL"
+    printf "CPU: %.2f x curl (goal <= 1.50): %s\n", (cc > 0 ? c / cc : 0), c <= 1.5 * cc ? "PASS" : "FAIL"
+    printf "peak RSS: %.1f MB (goal <= 30): %s\n", r * 1.024 / 1000, r * 1.024 / 1000 <= 30 ? "PASS" : "FAIL"
+    printf "tree: %.2f x wget (goal <= 1.00): %s\n", t / w, t <= w ? "PASS" : "FAIL"
+    printf "event loop p99 lateness: %.2f ms (goal < 50): %s\n", p, p < 50 ? "PASS" : "FAIL"
+}'
+if ((failed)); then
+    log "some runs failed or fetched something wrong (see above)"
+    exit 1
+fi
