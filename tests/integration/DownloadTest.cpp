@@ -1,99 +1,249 @@
-// Downloads from real servers, passive and active: a random file compared by SHA-256, a text file
-// under the automatic ASCII rule, and a resumed partial copy.
+// Downloads from real servers, passive and active: a large random file compared by SHA-256, text files
+// under the automatic ASCII rule, and a resumed partial copy of which only the tail moves.
 #include "support/CliRunner.h"
 #include "support/EngineHarness.h"
 #include "support/FtpServerProcess.h"
+#include "support/ProxyProcess.h"
+#include "support/TestFiles.h"
 
-#include <QCryptographicHash>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <memory>
+#include <unistd.h>
 
 namespace tessaly::test {
 namespace {
 
-QByteArray Sha256(const QString& path) {
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? hash.result().toHex()
-                                                                 : QByteArray("<unreadable>");
-}
+using Kind = FtpServerProcess::Kind;
+using namespace Qt::StringLiterals;
+
+constexpr qint64 kRandomFileSize = 100 * 1024 * 1024;
+constexpr quint32 kRandomFileSeed = 20261208;
+constexpr int kTransferTimeoutMs = 100000;
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << qPrintable(path);
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// The random file the download tests fetch: made once a test program's run, and linked into each
+// server's root.
+struct RandomFile {
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("random.bin"));
+    QByteArray sha256;
+};
+
+const RandomFile& SharedRandomFile() {
+    static const std::unique_ptr<RandomFile> file = [] {
+        auto made = std::make_unique<RandomFile>();
+        if (WriteSeededRandomFile(made->path, kRandomFileSize, kRandomFileSeed)) {
+            QFile::setPermissions(made->path,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+            made->sha256 = Sha256OfFile(made->path);
+        }
+        return made;
+    }();
+    return *file;
+}
+
+// Puts the shared random file into the server's root as `name`: a hard link (a symbolic one would
+// point out of a chrooted server's reach), or a copy where no link can be made.
+void ServeRandomFile(const FtpServerProcess& server, const QString& name) {
+    const RandomFile& random = SharedRandomFile();
+    ASSERT_FALSE(random.sha256.isEmpty()) << "cannot make " << qPrintable(random.path);
+    const QString target = server.root() + u'/' + name;
+    const bool linked =
+        ::link(QFile::encodeName(random.path).constData(), QFile::encodeName(target).constData()) == 0;
+    ASSERT_TRUE(linked || QFile::copy(random.path, target)) << qPrintable(target);
+}
+
+// The TYPE command the engine sent last before the RETR of the file `name`, or "" when none was.
+QByteArray TypeBeforeRetrieving(const QList<QByteArray>& texts, const QByteArray& name) {
+    QByteArray type;
+    for (const QByteArray& text : texts) {
+        if (text.startsWith("TYPE "))
+            type = text;
+        if (text.startsWith("RETR ") && (text == "RETR " + name || text.endsWith('/' + name)))
+            return type;
+    }
+    return {};
+}
+
+// About 64 KiB of text with lines of many lengths, so that line ends fall across every chunk border,
+// some empty lines and some UTF-8; `lineEnd` ends each line.
+QByteArray TextWithLineEnds(const QByteArray& lineEnd) {
+    QByteArray text;
+    for (int i = 0; i < 2000; ++i) {
+        if (i % 17 != 0) {
+            text += QByteArray::number(i) + ' ';
+            text += QByteArray("Gr\xC3\xBC\xC3\x9F"
+                               "e aus der Datei, line ")
+                        .repeated(1 + i % 3)
+                        .left(i % 61);
+        }
+        text += lineEnd;
+    }
+    return text;
+}
+
 struct DownloadCase {
-    FtpServerProcess::Kind server;
+    const char* name;
+    Kind server;
     bool passive;
 };
 
-class Download : public ::testing::TestWithParam<DownloadCase> {};
-
-TEST_P(Download, FilesArriveIntactAndAPartialCopyIsResumed) {
-    const DownloadCase& c = GetParam();
-    std::unique_ptr<FtpServerProcess> server;
-    TESSALY_START_FTP_SERVER_OR_SKIP(server, c.server);
-    QByteArray random(8 * 1024 * 1024 + 123, Qt::Uninitialized);
-    QRandomGenerator generator(42);
-    generator.fillRange(reinterpret_cast<quint32*>(random.data()), random.size() / 4);
-    WriteFile(server->root() + QStringLiteral("/random.bin"), random);
-    WriteFile(server->root() + QStringLiteral("/lines.txt"), "one\ntwo\r\nthree\n");
-
-    QTemporaryDir target;
-    WriteFile(target.filePath(QStringLiteral("partial.bin")), random.left(3 * 1024 * 1024 + 7));
-    WriteFile(server->root() + QStringLiteral("/partial.bin"), random);
-
-    EngineHarness h;
-    h.setInt(u"Advance", u"PasvMode", c.passive ? 1 : 0);
-    h.view.conflictAnswers = {{false, ConflictChoice::Resume, false}};
-    h.connect(server->port(), server->userName().toUtf8(), server->password().toUtf8());
-    ASSERT_TRUE(h.waitIdle()) << h.view.joined() << qPrintable(server->logText());
-    QList<RemoteItem> files;
-    for (const RemoteItem& item : h.engine().CurrentItems().files) {
-        if (item.name() == "random.bin" || item.name() == "lines.txt" || item.name() == "partial.bin") {
-            files.append(item);
-        }
+// A server of the case's kind with the random file in its root, and an engine logged in to it that
+// uses passive or active data connections as the case says.
+class Download : public ::testing::TestWithParam<DownloadCase> {
+protected:
+    void SetUp() override {
+        TESSALY_START_FTP_SERVER_OR_SKIP(server, GetParam().server);
+        ASSERT_NO_FATAL_FAILURE(ServeRandomFile(*server, QStringLiteral("random.bin")));
+        ASSERT_NO_FATAL_FAILURE(WriteFile(server->root() + u"/lf.txt"_s, TextWithLineEnds("\n")));
+        ASSERT_NO_FATAL_FAILURE(WriteFile(server->root() + u"/crlf.txt"_s, TextWithLineEnds("\r\n")));
+        h.setInt(u"Advance", u"PasvMode", GetParam().passive ? 1 : 0);
+        h.connect(server->port(), server->userName().toUtf8(), server->password().toUtf8());
+        ASSERT_TRUE(h.waitIdle()) << h.view.joined() << qPrintable(server->logText());
     }
-    ASSERT_EQ(files.size(), 3) << h.view.joined();
-    ASSERT_TRUE(h.engine().DownloadItems(files, target.path()));
-    ASSERT_TRUE(h.waitIdle(60000)) << h.view.joined() << qPrintable(server->logText());
 
-    const QByteArray expected = QCryptographicHash::hash(random, QCryptographicHash::Sha256).toHex();
-    EXPECT_EQ(Sha256(target.filePath(QStringLiteral("random.bin"))), expected);
-    EXPECT_EQ(Sha256(target.filePath(QStringLiteral("partial.bin"))), expected);
-    QFile lines(target.filePath(QStringLiteral("lines.txt")));
-    ASSERT_TRUE(lines.open(QIODevice::ReadOnly));
-    // In TYPE A the server sends CR LF line ends, and they become LF here; vsftpd sends the bytes as
-    // stored, which end in LF already.
-    EXPECT_EQ(lines.readAll(), "one\ntwo\nthree\n");
-    EXPECT_TRUE(h.view.failureReports.isEmpty()) << h.view.joined();
-    const QList<QByteArray> lines2 = h.view.lines();
-    EXPECT_TRUE(lines2.contains("COMMAND:>  TYPE A"));
-    // The probe asks in binary type, so both servers offer REST, and the partial copy is resumed.
-    EXPECT_TRUE(h.engine().Session()->restSupported);
-    EXPECT_TRUE(lines2.contains("COMMAND:>  REST " + QByteArray::number(3 * 1024 * 1024 + 7)))
-        << h.view.joined();
+    // Downloads the named files of the login directory's listing into target as one job.
+    void fetch(const QList<QByteArray>& names) {
+        QList<RemoteItem> files;
+        for (const RemoteItem& item : h.engine().CurrentItems().files) {
+            if (names.contains(item.name().toByteArray()))
+                files.append(item);
+        }
+        ASSERT_EQ(files.size(), names.size()) << h.view.joined();
+        ASSERT_TRUE(h.engine().DownloadItems(files, target.path()));
+        ASSERT_TRUE(h.waitIdle(kTransferTimeoutMs)) << h.view.joined() << qPrintable(server->logText());
+        EXPECT_TRUE(h.view.failureReports.isEmpty()) << h.view.joined();
+        // The data connections were of the kind the setting asks for, with no fallback.
+        const QList<QByteArray> commands = h.view.texts();
+        const bool sentPasv = commands.contains("PASV");
+        const bool sentPort = std::any_of(commands.begin(), commands.end(),
+                                          [](const QByteArray& line) { return line.startsWith("PORT "); });
+        EXPECT_EQ(sentPasv, GetParam().passive) << h.view.joined();
+        EXPECT_EQ(sentPort, !GetParam().passive) << h.view.joined();
+    }
+
+    QString local(const QString& name) const { return target.filePath(name); }
+
+    std::unique_ptr<FtpServerProcess> server;
+    EngineHarness h;
+    QTemporaryDir target;
+};
+
+TEST_P(Download, BinaryFileArrivesIntact) {
+    ASSERT_NO_FATAL_FAILURE(fetch({"random.bin"}));
+    EXPECT_EQ(Sha256OfFile(local(u"random.bin"_s)), SharedRandomFile().sha256);
+    EXPECT_EQ(TypeBeforeRetrieving(h.view.texts(), "random.bin"), "TYPE I") << h.view.joined();
+    EXPECT_EQ(server->sentFileBytes(u"random.bin"_s), QList<qint64>{kRandomFileSize});
+}
+
+// Fetched in TYPE A, a text file stored with LF or with CR LF line ends arrives with LF line ends and
+// its text unchanged, whether the server converts line ends (pyftpdlib, proftpd, pure-ftpd) or sends
+// the bytes as stored (vsftpd). pure-ftpd alone puts a CR before every LF, one stored before it or
+// not: CR CR LF comes for a stored CR LF, only its CR LF becomes LF, and the stored CR stays.
+TEST_P(Download, TextFilesArriveWithLfLineEnds) {
+    ASSERT_NO_FATAL_FAILURE(fetch({"lf.txt", "crlf.txt"}));
+    const QByteArray expected = TextWithLineEnds("\n");
+    EXPECT_EQ(ReadFile(local(u"lf.txt"_s)), expected);
+    EXPECT_EQ(ReadFile(local(u"crlf.txt"_s)),
+              GetParam().server == Kind::PureFtpd ? TextWithLineEnds("\r\n") : expected);
+    EXPECT_EQ(TypeBeforeRetrieving(h.view.texts(), "lf.txt"), "TYPE A") << h.view.joined();
+    EXPECT_EQ(TypeBeforeRetrieving(h.view.texts(), "crlf.txt"), "TYPE A") << h.view.joined();
+}
+
+// A local copy holding the first part of the file is completed from its end: REST at its size, only
+// the rest of the file on the wire, and the whole is equal to the server's file.
+TEST_P(Download, PartialCopyIsResumedFromItsEnd) {
+    constexpr qint64 kPartialSize = 75 * 1024 * 1024 + 7;
+    QFile partial(local(u"random.bin"_s));
+    ASSERT_TRUE(QFile::copy(SharedRandomFile().path, partial.fileName()));
+    ASSERT_TRUE(partial.resize(kPartialSize));
+    h.view.conflictAnswers = {{false, ConflictChoice::Resume, false}};
+
+    ASSERT_NO_FATAL_FAILURE(fetch({"random.bin"}));
+    EXPECT_EQ(h.view.conflictQuestions.size(), 1);
+    EXPECT_TRUE(h.view.texts().contains("REST " + QByteArray::number(kPartialSize))) << h.view.joined();
+    EXPECT_EQ(TypeBeforeRetrieving(h.view.texts(), "random.bin"), "TYPE I") << h.view.joined();
+    EXPECT_EQ(server->sentFileBytes(u"random.bin"_s), QList<qint64>{kRandomFileSize - kPartialSize});
+    EXPECT_EQ(Sha256OfFile(partial.fileName()), SharedRandomFile().sha256);
 }
 
 INSTANTIATE_TEST_SUITE_P(RealServers, Download,
-                         ::testing::Values(DownloadCase{FtpServerProcess::Kind::Vsftpd, true},
-                                           DownloadCase{FtpServerProcess::Kind::Vsftpd, false},
-                                           DownloadCase{FtpServerProcess::Kind::Pyftpdlib, true},
-                                           DownloadCase{FtpServerProcess::Kind::Pyftpdlib, false}),
+                         ::testing::Values(DownloadCase{"PyftpdlibPassive", Kind::Pyftpdlib, true},
+                                           DownloadCase{"PyftpdlibActive", Kind::Pyftpdlib, false},
+                                           DownloadCase{"VsftpdPassive", Kind::Vsftpd, true},
+                                           DownloadCase{"VsftpdActive", Kind::Vsftpd, false},
+                                           DownloadCase{"ProftpdPassive", Kind::Proftpd, true},
+                                           DownloadCase{"ProftpdActive", Kind::Proftpd, false},
+                                           DownloadCase{"PureFtpdPassive", Kind::PureFtpd, true},
+                                           DownloadCase{"PureFtpdActive", Kind::PureFtpd, false}),
                          [](const ::testing::TestParamInfo<DownloadCase>& info) {
-                             return FtpServerProcess::kindName(info.param.server).toStdString() +
-                                    (info.param.passive ? "Passive" : "Active");
+                             return std::string(info.param.name);
+                         });
+
+struct ProxyCase {
+    const char* name;
+    ProxyProcess::Kind kind;
+    int socksType; // "SocksType": 2 SOCKS5, 3 HTTP 1.1 (CONNECT)
+};
+
+class DownloadThroughProxy : public ::testing::TestWithParam<ProxyCase> {};
+
+// tessaly-cli fetches the random file through the proxy: the passive data connection goes through a
+// tunnel of its own (the proxy's log names a passive port) and the file arrives intact.
+TEST_P(DownloadThroughProxy, FileArrivesIntact) {
+    std::unique_ptr<FtpServerProcess> server;
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, Kind::Vsftpd);
+    ASSERT_NO_FATAL_FAILURE(ServeRandomFile(*server, QStringLiteral("random.bin")));
+    std::unique_ptr<ProxyProcess> proxy;
+    TESSALY_START_PROXY_OR_SKIP(proxy, GetParam().kind, {}); // any target port
+    QTemporaryDir target;
+    Cli cli;
+    cli.settings().WriteInt(u"Advance", u"PasvMode", 1);
+    cli.settings().WriteInt(u"Socks", u"UseSocks", 1);
+    cli.settings().WriteInt(u"Socks", u"SocksType", GetParam().socksType);
+    cli.settings().WriteString(u"Socks", u"SocksHost", QStringLiteral("127.0.0.1"));
+    cli.settings().WriteInt(u"Socks", u"SocksPort", proxy->port());
+    const CliRun run = cli.run({QStringLiteral("--user"), server->userName(), QStringLiteral("--pass"),
+                                server->password(), QStringLiteral("127.0.0.1:%1").arg(server->port()),
+                                QStringLiteral("get"), QStringLiteral("random.bin"), target.path()});
+    EXPECT_EQ(run.exitCode, 0) << run.text();
+    EXPECT_EQ(Sha256OfFile(target.filePath(QStringLiteral("random.bin"))), SharedRandomFile().sha256);
+    EXPECT_EQ(server->sentFileBytes(u"random.bin"_s), QList<qint64>{kRandomFileSize});
+    const QString proxyLog = proxy->logText();
+    bool passivePortNamed = false;
+    for (int port = server->passiveFirstPort(); port <= server->passiveLastPort(); ++port) {
+        // dante writes "127.0.0.1.PORT", tinyproxy "127.0.0.1:PORT".
+        passivePortNamed = passivePortNamed || proxyLog.contains(u"127.0.0.1.%1"_s.arg(port)) ||
+                           proxyLog.contains(u"127.0.0.1:%1"_s.arg(port));
+    }
+    EXPECT_TRUE(passivePortNamed) << qPrintable(proxyLog);
+}
+
+INSTANTIATE_TEST_SUITE_P(RealProxies, DownloadThroughProxy,
+                         ::testing::Values(ProxyCase{"DanteSocks5", ProxyProcess::Kind::DanteNone, 2},
+                                           ProxyCase{"TinyproxyConnect", ProxyProcess::Kind::Tinyproxy, 3}),
+                         [](const ::testing::TestParamInfo<ProxyCase>& info) {
+                             return std::string(info.param.name);
                          });
 
 // tessaly-cli get: a name of the current listing and a path that is in no listing arrive intact; a
 // missing path is reported with exit status 1.
 TEST(CliGet, FetchesByNameAndByPathAndReportsAMissingFile) {
     std::unique_ptr<FtpServerProcess> server;
-    TESSALY_START_FTP_SERVER_OR_SKIP(server, FtpServerProcess::Kind::Pyftpdlib);
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, Kind::Pyftpdlib);
     QTemporaryDir target;
     Cli cli;
     const QString host = QStringLiteral("127.0.0.1:%1").arg(server->port());
@@ -101,10 +251,10 @@ TEST(CliGet, FetchesByNameAndByPathAndReportsAMissingFile) {
                                 QStringLiteral("big.bin"), target.path(), QStringLiteral("get"),
                                 QStringLiteral("/pub/docs/readme.txt"), target.path()});
     EXPECT_EQ(run.exitCode, 0) << run.text();
-    EXPECT_EQ(Sha256(target.filePath(QStringLiteral("big.bin"))),
-              Sha256(server->root() + QStringLiteral("/pub/big.bin")));
-    EXPECT_EQ(Sha256(target.filePath(QStringLiteral("readme.txt"))),
-              Sha256(server->root() + QStringLiteral("/pub/docs/readme.txt")));
+    EXPECT_EQ(Sha256OfFile(target.filePath(QStringLiteral("big.bin"))),
+              Sha256OfFile(server->root() + QStringLiteral("/pub/big.bin")));
+    EXPECT_EQ(ReadFile(target.filePath(QStringLiteral("readme.txt"))),
+              ReadFile(server->root() + QStringLiteral("/pub/docs/readme.txt")));
 
     const CliRun missing =
         cli.run({host, QStringLiteral("get"), QStringLiteral("no-such-file"), target.path()});
