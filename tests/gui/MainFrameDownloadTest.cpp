@@ -1,6 +1,6 @@
 // Downloads in the main window from a real server: started by the Download command, by remote rows
 // dropped on the local pane or by a double-click; the task rows as they go, the drops the local pane
-// refuses, and the File Confirmation question for a file that is there already.
+// refuses, the File Confirmation question for a file that is there already, and Abort mid-file.
 #include "GuiSupport.h"
 #include "MainFrameFixture.h"
 #include "panes/LocalListCtrl.h"
@@ -139,7 +139,7 @@ protected:
 };
 
 // The ways a user starts a download, each of the selected items arriving whole in the local pane's
-// folder through task rows that reach 100 % before they go.
+// folder (a directory as its whole tree) through task rows whose files reach 100 % before they go.
 enum class Start { DownloadCommand, DropOnDetailList, DropOnIconView, DoubleClick };
 
 struct StartCase {
@@ -156,6 +156,10 @@ class DownloadStarts : public MainFrameDownloadTest, public ::testing::WithParam
 
 TEST_P(DownloadStarts, TheItemsArriveThroughTaskRowsThatReachTheirEnd) {
     const StartCase& given = GetParam();
+    // docs holds a directory within and an empty one besides its files: the tree comes whole.
+    ASSERT_TRUE(QDir(ServerPath(u"docs"_s)).mkpath(u"drafts/old"_s));
+    ASSERT_TRUE(QDir(ServerPath(u"docs"_s)).mkpath(u"empty"_s));
+    ASSERT_TRUE(WriteAll(ServerPath(u"docs/drafts/old/first.txt"_s), "first draft\n"));
     TaskRowWatch watch(frame().TaskList().Model());
     RemoteList().setFocus(); // the remote pane is the active one
     SelectRemote(given.names);
@@ -199,8 +203,8 @@ TEST_P(DownloadStarts, TheItemsArriveThroughTaskRowsThatReachTheirEnd) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ways, DownloadStarts,
-    ::testing::Values(StartCase{"DownloadCommand", Start::DownloadCommand, {u"big.bin"_s, u"hello.txt"_s}},
-                      StartCase{"DropOnDetailList", Start::DropOnDetailList, {u"big.bin"_s, u"hello.txt"_s}},
+    ::testing::Values(StartCase{"DownloadCommand", Start::DownloadCommand, {u"big.bin"_s, u"docs"_s}},
+                      StartCase{"DropOnDetailList", Start::DropOnDetailList, {u"docs"_s, u"hello.txt"_s}},
                       StartCase{"DropOnIconView", Start::DropOnIconView, {u"file with space.txt"_s}},
                       StartCase{"DoubleClickWithDbClickType2", Start::DoubleClick, {u"hello.txt"_s}}),
     [](const auto& info) { return std::string(info.param.label); });
@@ -302,6 +306,43 @@ INSTANTIATE_TEST_SUITE_P(
         ConflictCase{"Resume", "big.bin", [](const QByteArray& remote) { return remote.left(100000); },
                      true}),
     [](const auto& info) { return std::string(info.param.button); });
+
+// Abort in the middle of a file: ABOR goes out, the task rows go, the file stays short of its size,
+// and the session lists again afterwards.
+TEST_F(MainFrameDownloadTest, AbortStopsTheTransferAndTheSessionGoesOn) {
+    const qint64 size = 32 * 1024 * 1024; // far more than the sockets hold between them
+    ASSERT_TRUE(WriteAll(ServerPath(u"huge.bin"_s), QByteArray(size, 'x')));
+    settings().WriteInt(u"Advance", u"ReceiveSize", 1);
+    frame().RemoteView().RunCommand(cmd::remote::kRefresh);
+    ASSERT_TRUE(WaitForIdleListing("/pub")) << qPrintable(LogText());
+    RemoteList().setFocus();
+    SelectRemote({u"huge.bin"_s});
+    TriggerWhenEnabled(cmd::kDownload);
+    const TaskListModel& tasks = frame().TaskList().Model();
+    ASSERT_TRUE(pumpEventsUntil(
+        [&] {
+            return tasks.rowCount() > 0 && tasks.ProgressAt(0) != nullptr &&
+                   tasks.ProgressAt(0)->position > 0;
+        },
+        10000))
+        << qPrintable(LogText());
+
+    const qsizetype logBefore = LogText().size();
+    frame().UpdateCommandStates(); // as the window's next update would
+    QAction* abort = frame().Action(cmd::kAbort);
+    ASSERT_TRUE(abort->isEnabled());
+    abort->trigger();
+    ASSERT_TRUE(WaitForJobEnd()) << qPrintable(LogText());
+    EXPECT_TRUE(LogText().mid(logBefore).contains(u"ABOR"_s)) << qPrintable(LogText().mid(logBefore));
+    EXPECT_EQ(frame().TaskCount(), 0);
+    EXPECT_LT(QFileInfo(LocalPath(u"huge.bin"_s)).size(), size);
+
+    const qsizetype listBefore = LogText().size();
+    frame().RemoteView().RunCommand(cmd::remote::kRefresh);
+    ASSERT_TRUE(WaitForIdleListing("/pub")) << qPrintable(LogText());
+    EXPECT_TRUE(LogText().mid(listBefore).contains(u"LIST"_s)) << qPrintable(LogText().mid(listBefore));
+    EXPECT_TRUE(RemoteNames().contains(u"huge.bin"_s));
+}
 
 } // namespace
 } // namespace tessaly::test
