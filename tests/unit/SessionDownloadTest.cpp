@@ -390,5 +390,37 @@ TEST_F(SessionDownload, AbortSendsAborAndListsAgain) {
     }
 }
 
+// A transfer the server cuts with 426, after closing the data connection or with it still open,
+// fails its file with what had arrived; the next run resumes that file to the whole.
+TEST_F(SessionDownload, ACutTransferFailsAndTheNextRunResumesIt) {
+    loginWith(Line("cut.bin", 10));
+    for (const bool closedFirst : {true, false}) {
+        SCOPED_TRACE(closedFirst ? "closed, then 426" : "426 while open");
+        QFile::remove(target.filePath(QStringLiteral("cut.bin")));
+        serveRetr("/cut.bin");
+        data.accept().send("abcde");
+        if (closedFirst) {
+            data.close();
+        }
+        control.pause(100).send("426 Connection closed; transfer aborted.\r\n");
+        ASSERT_TRUE(h.engine().DownloadItems(items({"cut.bin"}), target.path()));
+        ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+        EXPECT_EQ(local("cut.bin"), "abcde");
+        EXPECT_TRUE(reported().contains("RETR /cut.bin"));
+
+        h.view.conflictAnswers = {{false, ConflictChoice::Resume, false}};
+        control.expectLine("TYPE I").send("200 ok\r\n");
+        control.expectLine("PASV").send(ScriptedPeer::pasvReplyFor(data.port()));
+        control.expectLine("REST 5").send("350 Restarting at 5.\r\n");
+        control.expectLine("RETR /cut.bin").send("150 here\r\n");
+        data.accept().send("fghij").close();
+        control.pause(50).send("226 done\r\n");
+        ASSERT_TRUE(h.engine().DownloadItems(items({"cut.bin"}), target.path()));
+        ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+        EXPECT_EQ(local("cut.bin"), "abcdefghij");
+        EXPECT_EQ(control.failureText(), "");
+    }
+}
+
 } // namespace
 } // namespace tessaly::test
