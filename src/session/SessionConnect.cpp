@@ -2,6 +2,7 @@
 // time-out.
 #include "session/SessionEngine.h"
 #include "session/TextFormat.h"
+#include "session/UploadJob.h"
 
 namespace tessaly {
 

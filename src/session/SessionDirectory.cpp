@@ -1,6 +1,7 @@
 // Changing directory, with the directory cache: a directory listed before is shown again after a
 // CWD or CDUP alone.
 #include "session/SessionEngine.h"
+#include "session/UploadJob.h"
 
 namespace tessaly {
 

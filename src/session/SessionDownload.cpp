@@ -5,6 +5,7 @@
 #include "session/RemotePath.h"
 #include "session/SessionEngine.h"
 #include "session/TextFormat.h"
+#include "session/UploadJob.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -99,6 +100,16 @@ bool SessionEngine::StartDownloadJob(const QString& localDirectory) {
     return true;
 }
 
+std::unique_ptr<TransferTask> SessionEngine::MakeSessionTask() const {
+    auto task = std::make_unique<TransferTask>();
+    task->host = StripFtpScheme(session_->host);
+    task->user = session_->userName;
+    task->password = session_->password;
+    task->port = session_->port;
+    task->restSupported = session_->restSupported;
+    return task;
+}
+
 std::unique_ptr<DownloadEntry> SessionEngine::MakeDownloadEntry(const QByteArray& remotePath,
                                                                 const QByteArray& name, qint64 size,
                                                                 const QString& localDirectory,
@@ -109,12 +120,7 @@ std::unique_ptr<DownloadEntry> SessionEngine::MakeDownloadEntry(const QByteArray
     entry->isDirectory = isDirectory;
     entry->isLink = isLink;
     entry->depth = depth;
-    auto task = std::make_unique<TransferTask>();
-    task->host = StripFtpScheme(session_->host);
-    task->user = session_->userName;
-    task->password = session_->password;
-    task->port = session_->port;
-    task->restSupported = session_->restSupported;
+    std::unique_ptr<TransferTask> task = MakeSessionTask();
     QByteArray localName = name;
     switch (ReadInt(u"Miscellaneous", u"DownloadCase", 0) % 3) {
     case 1:
@@ -182,6 +188,10 @@ void SessionEngine::ContinueJob() {
     if (!session_ || !session_->jobRunning) {
         return;
     }
+    if (upload_) {
+        UploadStep(true);
+        return;
+    }
     if (!session_->pendingDownloadPath.isEmpty()) {
         session_->pendingDownloadPath.clear();
         DownloadStep(false);
@@ -242,39 +252,21 @@ bool SessionEngine::StartDownloadOf(DownloadEntry& entry) {
     task.exists = local.exists() && !download_->openAfterwards;
     if (task.exists) {
         view_.SetTaskCell(0, TaskColumn::Size, QString::number(local.size()));
-        ConflictChoice choice = ConflictChoice(session_->rememberedConflictChoice);
-        if (session_->rememberedConflictChoice < 0) {
-            ConflictQuestion question;
-            question.localName = task.localPath;
-            question.localSize = ConflictSizeText(local.size());
-            question.localDate = DateText(local.lastModified());
-            question.remoteName = "ftp://" + task.host + task.remotePath;
-            question.remoteSize = ConflictSizeText(task.totalSize);
-            question.remoteDate = QStringLiteral("<Unknow>");
-            question.localSizeValue = local.size();
-            question.remoteSizeValue = task.totalSize;
-            question.resumePossible = task.restSupported;
-            const quint64 serial = sessionSerial_;
-            ConflictAnswer answer;
-            Ask([&] {
-                answer = view_.AskConflict(question);
-                return true;
-            });
-            if (!session_ || serial != sessionSerial_ || !download_) {
-                return false; // the session ended while the question was open
-            }
-            if (answer.cancelled) {
-                view_.SetWaitCursor(true);
-                view_.ClearTasks();
-                view_.SetWaitCursor(false);
-                FinishDownloadJob();
-                return false;
-            }
-            choice = answer.choice;
-            if (answer.remember) {
-                session_->rememberedConflictChoice = int(choice);
-            }
+        ConflictQuestion question;
+        question.localName = task.localPath;
+        question.localSize = ConflictSizeText(local.size());
+        question.localDate = DateText(local.lastModified());
+        question.remoteName = "ftp://" + task.host + task.remotePath;
+        question.remoteSize = ConflictSizeText(task.totalSize);
+        question.remoteDate = QStringLiteral("<Unknow>");
+        question.localSizeValue = local.size();
+        question.remoteSizeValue = task.totalSize;
+        question.resumePossible = task.restSupported;
+        const std::optional<ConflictChoice> decided = DecideConflict(question);
+        if (!decided) {
+            return false; // the job was cancelled, or the session ended
         }
+        const ConflictChoice choice = *decided;
         switch (choice) {
         case ConflictChoice::Ignore:
             view_.RemoveTaskRow(0);
@@ -295,16 +287,16 @@ bool SessionEngine::StartDownloadOf(DownloadEntry& entry) {
         }
     }
     currentTransfer_ = &task;
-    const bool resume = task.exists && task.startOffset != 0 && task.restSupported;
-    // A resumed file comes in TYPE I: REST offsets count the bytes as stored.
-    const QByteArray type =
-        resume ? QByteArray("TYPE I")
-               : TransferTypeCommand(task.remotePath, ReadInt(u"Advance", u"TransferType", 1),
-                                     settings_.GetString(u"Advance", u"ExtendsionList",
-                                                         QString::fromLatin1(kDefaultExtensions)));
-    download_->asciiConversion = type == "TYPE A";
     download_->pendingCr = false;
     download_->localFailure.clear();
+    download_->asciiConversion = SendTransferCommands(task, "RETR ") == "TYPE A";
+    return true;
+}
+
+QByteArray SessionEngine::SendTransferCommands(const TransferTask& task, const QByteArray& verb) {
+    const bool resume = task.exists && task.startOffset != 0 && task.restSupported;
+    // A resumed file moves in TYPE I: REST offsets count the bytes as stored.
+    const QByteArray type = resume ? QByteArray("TYPE I") : TransferTypeFor(task.remotePath);
     if (!currentSequence_) {
         currentSequence_ = std::make_unique<CommandSequence>(SequenceKind::Plain);
     }
@@ -314,9 +306,41 @@ bool SessionEngine::StartDownloadOf(DownloadEntry& entry) {
     if (resume) {
         currentSequence_->Append("REST " + QByteArray::number(task.startOffset));
     }
-    currentSequence_->Append("RETR " + task.remotePath);
+    currentSequence_->Append(verb + task.remotePath);
     SendNextOfCurrentSequence();
-    return true;
+    return type;
+}
+
+QByteArray SessionEngine::TransferTypeFor(const QByteArray& remotePath) const {
+    return TransferTypeCommand(
+        remotePath, ReadInt(u"Advance", u"TransferType", 1),
+        settings_.GetString(u"Advance", u"ExtendsionList", QString::fromLatin1(kDefaultExtensions)));
+}
+
+std::optional<ConflictChoice> SessionEngine::DecideConflict(const ConflictQuestion& question) {
+    if (session_->rememberedConflictChoice >= 0) {
+        return ConflictChoice(session_->rememberedConflictChoice);
+    }
+    const quint64 serial = sessionSerial_;
+    ConflictAnswer answer;
+    Ask([&] {
+        answer = view_.AskConflict(question);
+        return true;
+    });
+    if (!session_ || serial != sessionSerial_ || !session_->jobRunning) {
+        return std::nullopt; // the session or the job ended while the question was open
+    }
+    if (answer.cancelled) {
+        view_.SetWaitCursor(true);
+        view_.ClearTasks();
+        view_.SetWaitCursor(false);
+        FinishJob();
+        return std::nullopt;
+    }
+    if (answer.remember) {
+        session_->rememberedConflictChoice = int(answer.choice);
+    }
+    return answer.choice;
 }
 
 void SessionEngine::QueueDataConnectionCommand(CommandSequence& sequence) {
@@ -339,11 +363,7 @@ void SessionEngine::ReceiveFileData() {
         }
         meter_.Start(*task);
     }
-    int kilobytes = ReadInt(u"Advance", u"ReceiveSize", 4);
-    if (kilobytes < 1 || kilobytes > 8) {
-        kilobytes = 4;
-    }
-    const qint64 chunk = kilobytes * 1024;
+    const qint64 chunk = ChunkBytes(u"ReceiveSize");
     // The chunks of one event are read one after the other into one buffer and written to the file
     // with one call: a write per chunk costs more than the reading, and the count still covers only
     // bytes the file has taken.
@@ -417,10 +437,18 @@ void SessionEngine::FailLocally(const QByteArray& reason) {
 }
 
 void SessionEngine::CompleteTransfer(int replyCode) {
-    TransferTask* task = currentTransfer_;
-    if (!task || !download_) {
+    if (!currentTransfer_ || !session_) {
         return;
     }
+    if (upload_) {
+        CompleteUpload(replyCode);
+    } else if (download_) {
+        CompleteDownload(replyCode);
+    }
+}
+
+void SessionEngine::CompleteDownload(int replyCode) {
+    TransferTask* task = currentTransfer_;
     meter_.Stop();
     downloadTimer_.stop();
     bool succeeded = replyCode >= 100 && replyCode < 400 && download_->localFailure.isEmpty();
@@ -446,8 +474,17 @@ void SessionEngine::CompleteTransfer(int replyCode) {
         session_->failedCommands.push_back({FailureRecord::Kind::Command, "RETR " + task->remotePath});
         session_->failedCommands.push_back({FailureRecord::Kind::Reply, download_->localFailure});
     }
-    task->localFile.reset();
-    session_->speedByteCount = quint64(qMax<qint64>(0, task->transferred - task->startOffset));
+    const std::optional<FetchedFileAction> open = download_->openAfterwards;
+    const QString path = QFileInfo(task->localPath).absoluteFilePath();
+    EndFileTransfer(*task, succeeded);
+    if (succeeded && open) {
+        view_.OpenFetchedFile(path, *open);
+    }
+}
+
+void SessionEngine::EndFileTransfer(TransferTask& task, bool succeeded) {
+    task.localFile.reset();
+    session_->speedByteCount = quint64(qMax<qint64>(0, task.transferred - task.startOffset));
     const QByteArray message = succeeded ? FormatReceiveSpeed() : QByteArray();
     if (!succeeded) {
         session_->dataStart.reset();
@@ -461,16 +498,15 @@ void SessionEngine::CompleteTransfer(int replyCode) {
         WriteLog(LogKind::Status, message);
         WriteBlankLine();
     }
-    if (succeeded && download_->openAfterwards) {
-        view_.OpenFetchedFile(QFileInfo(task->localPath).absoluteFilePath(), *download_->openAfterwards);
-    }
 }
 
-void SessionEngine::ResetDownloadJob() {
+void SessionEngine::ResetJob() {
     download_.reset();
+    upload_.reset();
     currentTransfer_ = nullptr;
     meter_.Stop();
     downloadTimer_.stop();
+    uploadTimer_.stop();
     if (session_) {
         session_->jobRunning = false;
         session_->rememberedConflictChoice = -1;
@@ -479,12 +515,24 @@ void SessionEngine::ResetDownloadJob() {
     }
 }
 
+QByteArray SessionEngine::JobBaseDirectory() const {
+    return download_ ? download_->baseRemoteDirectory : upload_ ? upload_->baseRemoteDirectory : QByteArray();
+}
+
+void SessionEngine::FinishJob() {
+    if (upload_) {
+        FinishUploadJob();
+    } else {
+        FinishDownloadJob();
+    }
+}
+
 void SessionEngine::FinishDownloadJob() {
     if (!session_) {
         return;
     }
-    const QByteArray base = download_ ? download_->baseRemoteDirectory : QByteArray();
-    ResetDownloadJob();
+    const QByteArray base = JobBaseDirectory();
+    ResetJob();
     if (!base.isEmpty() && session_->currentDirectory != base) {
         // The job went into directories: the pane's directory is the server's again, and listed.
         session_->currentDirectory = base;

@@ -3,6 +3,7 @@
 #include "session/DownloadJob.h"
 #include "session/LogStyle.h"
 #include "session/TextFormat.h"
+#include "session/UploadJob.h"
 
 #include <limits>
 
@@ -31,14 +32,16 @@ SessionEngine::SessionEngine(EngineView& view, SettingsStore settings)
     : view_(view), settings_(std::move(settings)), clock_([] { return QDateTime::currentDateTime(); }),
       meter_(view) {
     for (QTimer* timer :
-         {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_, &downloadTimer_}) {
+         {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_, &downloadTimer_, &uploadTimer_}) {
         timer->setSingleShot(true);
     }
-    QObject::connect(&downloadTimer_, &QTimer::timeout, &context_, [this] {
-        WriteBlankLine();
-        WriteLog(LogKind::Error, "File transfer timeout!");
-        AbortCommand();
-    });
+    for (QTimer* timer : {&downloadTimer_, &uploadTimer_}) {
+        QObject::connect(timer, &QTimer::timeout, &context_, [this] {
+            WriteBlankLine();
+            WriteLog(LogKind::Error, "File transfer timeout!");
+            AbortCommand();
+        });
+    }
     QObject::connect(&connectTimer_, &QTimer::timeout, &context_, [this] { OnConnectTimeout(); });
     QObject::connect(&retryWaitTimer_, &QTimer::timeout, &context_, [this] {
         if (inQuestion_) {
@@ -273,10 +276,10 @@ void SessionEngine::CloseSession() {
     RetireDataConnection();
     RetireControlConnection();
     view_.ClearTasks(); // the rows go before their tasks
-    ResetDownloadJob();
+    ResetJob();
     items_ = {};
     for (QTimer* timer :
-         {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_, &downloadTimer_}) {
+         {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_, &downloadTimer_, &uploadTimer_}) {
         timer->stop();
     }
     retryAfterQuestion_ = false;
@@ -372,9 +375,9 @@ void SessionEngine::AbortJob() {
     }
     // A data command whose final reply has not come: the server is still transferring.
     const bool transferAtServer = session_->awaitingReply && currentCommand_ && currentCommand_->dataCommand;
-    const QByteArray base = download_ ? download_->baseRemoteDirectory : QByteArray();
+    const QByteArray base = JobBaseDirectory();
     view_.ClearTasks();
-    ResetDownloadJob(); // closes the local file with its task; what has arrived stays
+    ResetJob(); // closes the local file with its task; what has arrived stays
     view_.RefreshLocalPane();
     if (!base.isEmpty()) {
         session_->currentDirectory = base;

@@ -8,20 +8,25 @@
 #include "session/FtpSession.h"
 #include "session/PlainCommandTable.h"
 #include "settings/SettingsStore.h"
+#include "transfer/ConflictQuestion.h"
 #include "transfer/TransferMeter.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QObject>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tessaly {
 
 struct DownloadEntry;
 struct DownloadJob;
+struct UploadEntry;
+struct UploadJob;
 
 // A timer's period for a count of units (seconds: 1000, minutes: 60000) from the settings, in
 // milliseconds: below 0 counts as 0, and what the timer cannot hold is cut to the longest period it
@@ -74,8 +79,15 @@ public:
     // once a run) and then has the view open it to view or to run. Nothing is asked: an earlier copy
     // there is replaced.
     bool ViewOrRun(const RemoteItem& file, FetchedFileAction action);
+    // Uploads local files and directories (whole trees, hidden files included) into the current
+    // directory, as one job: SIZE before each file, the conflict question for one that exists,
+    // resume with REST, MKD for each directory. Each path keeps its own folder. Only while idle and
+    // no job runs; false when nothing started.
+    bool UploadPaths(const QStringList& localPaths);
     // The download inactivity timer (14), for inspection by tests.
     const QTimer& DownloadTimer() const { return downloadTimer_; }
+    // The upload inactivity timer (13), for inspection by tests.
+    const QTimer& UploadTimer() const { return uploadTimer_; }
     // The running transfer's task, or none.
     const TransferTask* CurrentTransfer() const { return currentTransfer_; }
     // The items the remote pane shows now, and the directory they are of.
@@ -147,6 +159,8 @@ private:
     void RetireDataConnection();
     void CloseListener();
     std::unique_ptr<DataConnection> MakeDataConnection();
+    // The events a data connection selects: writes for an upload, reads otherwise.
+    unsigned DataEvents() const;
     // True while a SOCKS or HTTP tunnel carries the control connection.
     bool ThroughTunnel() const;
     // "PasvMode", or passive whatever it says through a tunnel (said in the log once a session).
@@ -182,6 +196,8 @@ private:
                                                      qint64 size, const QString& localDirectory,
                                                      bool isDirectory = false, bool isLink = false,
                                                      int depth = 0);
+    // A task of a job, with the session's host, user, password, port and REST support.
+    std::unique_ptr<TransferTask> MakeSessionTask() const;
     // Why the entry cannot be downloaded (its name, its depth, its local path), or nothing.
     QByteArray UnsafeEntryReason(const DownloadEntry& entry) const;
     // Skips the entry when it cannot be downloaded: logged, recorded, its row removed.
@@ -206,11 +222,50 @@ private:
     void RestartDownloadTimer();
     // Ends the current file: a success when the final reply was one and this side did not fail.
     void CompleteTransfer(int replyCode);
-    void ResetDownloadJob();
+    void CompleteDownload(int replyCode);
+    // What every file transfer does at its end: the file closed, the row removed, the speed logged.
+    void EndFileTransfer(TransferTask& task, bool succeeded);
+    // Sends a file's transfer: TYPE (I for a resume, else by the transfer type rule), PASV or PORT,
+    // REST when resuming, and the verb ("RETR " or "STOR ") with the remote path. Returns the TYPE.
+    QByteArray SendTransferCommands(const TransferTask& task, const QByteArray& verb);
+    // "TYPE A" or "TYPE I" for a remote path by the transfer type settings.
+    QByteArray TransferTypeFor(const QByteArray& remotePath) const;
+    // The conflict question's answer (or the remembered one); nothing when the job was cancelled or
+    // the session ended meanwhile.
+    std::optional<ConflictChoice> DecideConflict(const ConflictQuestion& question);
+    // Clears whichever job runs: entries, tasks, the job flags.
+    void ResetJob();
+    QByteArray JobBaseDirectory() const;
     // Ends the running job: its rows and entries go, ABOR stops a transfer the server is making,
     // and the directory is listed again.
     void AbortJob();
+    void FinishJob();
     void FinishDownloadJob();
+
+    // Upload jobs.
+    std::unique_ptr<UploadEntry> MakeUploadEntry(const QFileInfo& local, const QByteArray& remoteDirectory);
+    void UploadStep(bool continuing);
+    // Skips an entry that cannot be uploaded (a name no command can carry, a broken link) or a
+    // directory the job has sent already: logged, recorded when it failed, its row removed.
+    bool SkipUnsafeUpload(const UploadEntry& entry);
+    void ExpandUploadDirectory(const UploadEntry& entry);
+    // Starts the transfer of the file; false when it is done with at once (ignored, the job
+    // cancelled or the session closed).
+    bool StartUploadOf(UploadEntry& entry);
+    // The data connection of an upload is there / the server has taken the STOR: once both have
+    // happened, the send pump runs.
+    void OnUploadDataReady();
+    // Replies that concern an upload's current entry: MKD made its directory; SIZE found its file.
+    void MarkDirectoryCreated();
+    void TakeRemoteSize(qint64 size);
+    void OnUploadStarted();
+    void ScheduleSendPump();
+    void SendFileData();
+    void FinishSending();
+    void FailUploadLocally(const QByteArray& reason);
+    void RestartUploadTimer();
+    void CompleteUpload(int replyCode);
+    void FinishUploadJob();
     // After the last command of a sequence: the job goes on, or the engine goes idle.
     void SequenceFinished();
 
@@ -226,6 +281,12 @@ private:
     QByteArray Stamp() const;
     int ReadInt(QStringView section, QStringView key, int defaultValue) const {
         return settings_.GetInt(section, key, defaultValue);
+    }
+    // The bytes of one socket read or write by an "Advance" setting in kilobytes ("ReceiveSize",
+    // "SendSize", "ControlSize"): 1 to 8, anything else counts as 4.
+    qint64 ChunkBytes(QStringView key) const {
+        const int kilobytes = ReadInt(u"Advance", key, 4);
+        return (kilobytes < 1 || kilobytes > 8 ? 4 : kilobytes) * 1024;
     }
     void RetireControlConnection();
     void Retire(std::unique_ptr<AsyncSocket> socket);
@@ -246,6 +307,7 @@ private:
     std::unique_ptr<FtpCommand> currentCommand_;
     std::unique_ptr<CommandSequence> currentSequence_;
     std::unique_ptr<DownloadJob> download_;
+    std::unique_ptr<UploadJob> upload_;
     TransferTask* currentTransfer_ = nullptr; // the task of the job's current entry, while it moves
     TransferMeter meter_;
 
@@ -262,6 +324,7 @@ private:
     QTimer keepAliveTimer_;                         // 10
     QTimer connectTimer_;                           // 11
     QTimer replyTimer_;                             // 12
+    QTimer uploadTimer_;                            // 13: no room to send for "FileUploadTimeout" minutes
     QTimer downloadTimer_;                          // 14: no data for "FileDownloadTimeout" minutes
     std::unique_ptr<QTemporaryDir> fetchDirectory_; // where View and Run fetch their files
     QTimer retryWaitTimer_;                         // the pause before the next connection attempt

@@ -4,6 +4,7 @@
 #include "session/PassiveReply.h"
 #include "session/SessionEngine.h"
 #include "session/TextFormat.h"
+#include "session/UploadJob.h"
 
 #include <cstring>
 #include <unistd.h>
@@ -14,6 +15,7 @@ namespace tessaly {
 namespace {
 
 constexpr unsigned kDownloadEvents = 49; // read, connect, close
+constexpr unsigned kUploadEvents = 50;   // write, connect, close
 // A listing larger than this is no directory listing; reading stops there.
 constexpr qsizetype kMaxListingBytes = qsizetype(1) << 30;
 // One readable event reads at most this many chunks, so a server that keeps sending cannot keep the
@@ -136,14 +138,21 @@ void SessionEngine::OnListenerAccept() {
     RetireDataConnection();
     data_ = std::make_unique<DataConnection>(*this);
     data_->raw = currentCommand_ && currentCommand_->raw;
-    if (!data_->AttachHandle(accepted.handle, kDownloadEvents)) {
+    if (!data_->AttachHandle(accepted.handle, DataEvents())) {
         RetireDataConnection();
+        return;
     }
+    OnUploadDataReady(); // an adopted connection raises no connect event
+}
+
+unsigned SessionEngine::DataEvents() const {
+    return currentTransfer_ && currentTransfer_->upload && !session_->listingMode ? kUploadEvents
+                                                                                  : kDownloadEvents;
 }
 
 std::unique_ptr<DataConnection> SessionEngine::MakeDataConnection() {
     auto connection = std::make_unique<DataConnection>(*this);
-    if (!connection->Open(0, kDownloadEvents)) {
+    if (!connection->Open(0, DataEvents())) {
         return nullptr;
     }
     ApplySocksSettings(*connection);
@@ -278,7 +287,9 @@ void SessionEngine::OnDataConnected(int error) {
         // A data connection that could not be made ends as if it had closed: the server's reply to
         // the data command then completes the operation instead of a wait without end.
         OnDataClosed(error);
+        return;
     }
+    OnUploadDataReady();
 }
 
 void SessionEngine::OnDataReadable(int /*error*/) {
@@ -296,11 +307,7 @@ void SessionEngine::OnDataReadable(int /*error*/) {
     if (!data_->BytesAvailable(available) || available <= 0) {
         return;
     }
-    int kilobytes = ReadInt(u"Advance", u"ReceiveSize", 4);
-    if (kilobytes < 1 || kilobytes > 8) {
-        kilobytes = 4;
-    }
-    const qint64 chunk = kilobytes * 1024;
+    const qint64 chunk = ChunkBytes(u"ReceiveSize");
     if (data_->raw) {
         // The data of a command typed by the user is not a listing of ours: it is read and dropped.
         std::vector<char> scratch(static_cast<std::size_t>(chunk));
@@ -330,6 +337,7 @@ void SessionEngine::OnDataWritable(int /*error*/) {
     if (session_ && !session_->dataStart) {
         session_->dataStart = clock_();
     }
+    SendFileData();
 }
 
 void SessionEngine::OnDataClosed(int /*error*/) {

@@ -3,6 +3,7 @@
 #include "session/LogonTables.h"
 #include "session/SessionEngine.h"
 #include "session/TextFormat.h"
+#include "session/UploadJob.h"
 
 namespace tessaly {
 

@@ -2,6 +2,7 @@
 // to the current command, logged and handled, and then the sequence goes on.
 #include "session/SessionEngine.h"
 #include "session/TextFormat.h"
+#include "session/UploadJob.h"
 
 #include <cstring>
 #include <vector>
@@ -97,11 +98,7 @@ void SessionEngine::OnControlReadable(int error) {
 bool SessionEngine::ReadControlBytes() {
     qint64 available = 0;
     if (control_->BytesAvailable(available)) {
-        int kilobytes = ReadInt(u"Advance", u"ControlSize", 4);
-        if (kilobytes < 1 || kilobytes > 8) {
-            kilobytes = 4;
-        }
-        const qint64 chunk = kilobytes * 1024;
+        const qint64 chunk = ChunkBytes(u"ControlSize");
         std::vector<char> buffer(static_cast<std::size_t>(chunk) + 1);
         // A bounded amount an event: a server that keeps sending cannot keep the loop from the
         // timers and the user, and the length guard below sees every slice.
@@ -157,6 +154,9 @@ qsizetype SessionEngine::ApplyAwaitingRules(const ReplyScan& scan, QByteArray& s
         }
         if ((scan.lastCode == 125 || scan.lastCode == 150) && scan.finalCount == 1) {
             session.awaitingReply = true;
+            if (!command->raw) {
+                OnUploadStarted();
+            }
             if (command->raw && data_ && data_->raw && SendsData(command->text)) {
                 // An upload the user typed has nothing of ours to send: it ends empty, so the
                 // server's final reply comes instead of a wait without end.
@@ -225,6 +225,11 @@ void SessionEngine::RunCommandAction(CommandAction action, FtpCommand& command, 
         RecordFailedCommand(command);
         break;
     case CommandAction::RefreshAfterCreate:
+        MarkDirectoryCreated();
+        if (!session.jobRunning) {
+            session.refreshPending = true;
+        }
+        break;
     case CommandAction::RefreshAfterRename:
         if (!session.jobRunning) {
             session.refreshPending = true;
@@ -244,6 +249,7 @@ void SessionEngine::RunCommandAction(CommandAction action, FtpCommand& command, 
         const QByteArray& text = command.replyText;
         const qsizetype space = text.indexOf(' ');
         session.sizeResult = space < 0 ? 0 : text.mid(space + 1).split('\r').first().trimmed().toLongLong();
+        TakeRemoteSize(session.sizeResult);
         break;
     }
     case CommandAction::ShowCachedListing:

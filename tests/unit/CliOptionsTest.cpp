@@ -35,11 +35,11 @@ TEST(CliOptions, HostPortUserPasswordAndCommands) {
 }
 
 TEST(CliOptions, ListingCommands) {
-    const CliParseResult r = Parse(
-        {"host", "ls", "cd", "pub dir", "ls", "up", "pwd", "get", "a.bin", "get", "b.bin", "/tmp/x", "ls"});
+    const CliParseResult r = Parse({"host", "ls", "cd", "pub dir", "ls", "up", "pwd", "get", "a.bin", "get",
+                                    "b.bin", "/tmp/x", "ls", "put", "c.bin", "put", "d", "in", "pwd"});
     ASSERT_TRUE(r.options) << r.error.toStdString();
     using K = CliCommand::Kind;
-    // get takes a local directory unless a command follows it.
+    // get takes a local directory unless a command follows it; put LOCAL DIR changes into DIR first.
     EXPECT_EQ(r.options->commands, (QList<CliCommand>{{K::Ls, {}},
                                                       {K::Cd, "pub dir"},
                                                       {K::Ls, {}},
@@ -47,7 +47,11 @@ TEST(CliOptions, ListingCommands) {
                                                       {K::Pwd, {}},
                                                       {K::Get, "a.bin"},
                                                       {K::Get, "b.bin", QStringLiteral("/tmp/x")},
-                                                      {K::Ls, {}}}));
+                                                      {K::Ls, {}},
+                                                      {K::Put, "c.bin", {}, QStringLiteral("c.bin")},
+                                                      {K::Cd, "in"},
+                                                      {K::Put, "d", {}, QStringLiteral("d")},
+                                                      {K::Pwd, {}}}));
 }
 
 TEST(CliOptions, PortDefaultsTo21AndMayComeFromTheOption) {
@@ -80,7 +84,8 @@ TEST(CliOptions, BadArgumentsAreRefused) {
              {"ftp://"},
              {":21"},
              {"h", "quote"},
-             {"h", "put", "x"},
+             {"h", "send", "x"},
+             {"h", "put"},
              {"h", "get"},
              {"h", "quote", "NOOP\r\nDELE x"},
              {"h", "cd"},

@@ -55,6 +55,16 @@ void CliDriver::RunNext() {
                 return;
             }
             break;
+        case CliCommand::Kind::Put:
+            if (!QFileInfo::exists(command.localPath) && !QFileInfo(command.localPath).isSymLink()) {
+                std::fprintf(stderr, "tessaly-cli: put: %s does not exist\n", qPrintable(command.localPath));
+                transferFailed_ = true;
+                break;
+            }
+            if (engine_.UploadPaths({command.localPath})) {
+                return;
+            }
+            break;
         }
     }
     disconnecting_ = true;
@@ -65,7 +75,7 @@ bool CliDriver::Get(const CliCommand& command) {
     const QString directory = command.localDirectory.isEmpty() ? QDir::currentPath() : command.localDirectory;
     if (!QFileInfo(directory).isDir()) {
         std::fprintf(stderr, "tessaly-cli: get: %s is not a directory\n", qPrintable(directory));
-        getFailed_ = true;
+        transferFailed_ = true;
         return false;
     }
     // A name of the listing: a file, or a directory fetched as a whole tree.
@@ -130,7 +140,7 @@ int CliDriver::ExitStatus() const {
     if (!view_.loggedIn()) {
         return 2;
     }
-    return !disconnecting_ || view_.reportedFailures() || getFailed_ ? 1 : 0;
+    return !disconnecting_ || view_.reportedFailures() || transferFailed_ ? 1 : 0;
 }
 
 } // namespace tessaly

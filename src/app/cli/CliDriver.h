@@ -32,7 +32,7 @@ private:
     qsizetype next_ = 0;
     bool outputOnTerminal_;
     bool disconnecting_ = false;
-    bool getFailed_ = false;
+    bool transferFailed_ = false;
     QObject context_;
 };
 

@@ -99,6 +99,9 @@ const char* CliUsage() {
            "               download REMOTE (a file or directory of the current listing, or a file's\n"
            "               path) into LOCAL-DIR (default: the working directory); a directory comes\n"
            "               whole, with everything below it\n"
+           "  put LOCAL [REMOTE-DIR]\n"
+           "               upload the file or directory LOCAL (a directory whole, hidden files included)\n"
+           "               into the current directory, or into REMOTE-DIR (changed into first)\n"
            "on a terminal, control characters from the server are shown as \\xNN and a backslash as \\\\;\n"
            "pipes and files get the bytes as they are\n"
            "exit status: 0 logged in and every command succeeded, 1 logged in but a command failed,\n"
@@ -191,7 +194,7 @@ CliParseResult ParseCliArguments(const QStringList& arguments, const CliEnvironm
             options.commands.append({kind, {}, {}});
             continue;
         }
-        if (command != u"quote" && command != u"cd" && command != u"get") {
+        if (command != u"quote" && command != u"cd" && command != u"get" && command != u"put") {
             return Fail(QStringLiteral("unknown command: ") + command);
         }
         if (i >= arguments.size()) {
@@ -202,17 +205,26 @@ CliParseResult ParseCliArguments(const QStringList& arguments, const CliEnvironm
             argument.contains('\0')) {
             return Fail(QStringLiteral("an argument cannot be empty or hold line breaks"));
         }
-        if (command == u"get") {
-            // An optional local directory follows, unless the next word is a command.
-            static constexpr std::array<const char16_t*, 6> kCommands = {u"ls",    u"up", u"pwd",
-                                                                         u"quote", u"cd", u"get"};
+        if (command == u"get" || command == u"put") {
+            // An optional directory follows, unless the next word is a command.
+            static constexpr std::array<const char16_t*, 7> kCommands = {u"ls", u"up",  u"pwd", u"quote",
+                                                                         u"cd", u"get", u"put"};
             QString directory;
             if (i < arguments.size() &&
                 std::none_of(kCommands.begin(), kCommands.end(),
                              [&](const char16_t* word) { return arguments[i] == QStringView(word); })) {
                 directory = arguments[i++];
             }
-            options.commands.append({CliCommand::Kind::Get, argument, directory});
+            if (command == u"get") {
+                options.commands.append({CliCommand::Kind::Get, argument, directory});
+                continue;
+            }
+            // put LOCAL REMOTE-DIR changes into REMOTE-DIR first.
+            if (!directory.isEmpty()) {
+                options.commands.append({CliCommand::Kind::Cd, directory.toUtf8(), {}});
+            }
+            options.commands.append(
+                {CliCommand::Kind::Put, argument, {}, arguments[i - (directory.isEmpty() ? 1 : 2)]});
             continue;
         }
         options.commands.append(

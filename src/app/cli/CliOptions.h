@@ -22,11 +22,13 @@ namespace tessaly {
 //   cd PATH     change directory (PATH absolute, or below the current directory)
 //   up          go to the parent directory
 //   pwd         print the current directory
+//   put LOCAL [REMOTE-DIR]  upload a file or directory (REMOTE-DIR: cd there first)
 struct CliCommand {
-    enum class Kind { Quote, Ls, Cd, Up, Pwd, Get };
+    enum class Kind { Quote, Ls, Cd, Up, Pwd, Get, Put };
     Kind kind;
     QByteArray argument;
     QString localDirectory = {}; // get: where the file goes; empty: the working directory
+    QString localPath = {};      // put: the file or directory to upload
     friend bool operator==(const CliCommand&, const CliCommand&) = default;
 };
 

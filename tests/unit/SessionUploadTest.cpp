@@ -1,0 +1,156 @@
+// Upload jobs against a scripted server: one job meets every fault real servers do not give on
+// demand (a refused MKD, SIZE, STOR and REST, a local file gone since it was queued, a server that
+// closes the data connection early but says 226), each ending its file while the job goes on.
+#include "session/UploadJob.h"
+#include "support/EngineHarness.h"
+#include "support/EventPump.h"
+#include "support/ListingScript.h"
+#include "support/ScriptedPeer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace tessaly::test {
+namespace {
+
+class SessionUpload : public ::testing::Test {
+protected:
+    void SetUp() override {
+        control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
+        ScriptFirstListing(control, data);
+        h.connect(control.port());
+        ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
+    }
+    QString write(const QString& name, const QByteArray& contents) {
+        const QString path = source.filePath(name);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+        return path;
+    }
+    // TYPE, PASV and STOR answered with 150: the data connection is the next one accepted.
+    void serveStor(const QByteArray& path, const QByteArray& type = "TYPE I") {
+        control.expectLine(type).send("200 ok\r\n");
+        control.expectLine("PASV").send(ScriptedPeer::pasvReplyFor(data.port()));
+        control.expectLine("STOR " + path).send("150 go\r\n");
+    }
+    void refuseSize(const QByteArray& path) {
+        control.expectLine("TYPE I")
+            .send("200 ok\r\n")
+            .expectLine("SIZE " + path)
+            .send("550 No such file.\r\n");
+    }
+    QByteArray reported() {
+        QList<QByteArray> texts;
+        for (const auto& report : h.view.failureReports) {
+            for (const FailureRecord& record : report) {
+                texts.append(record.text);
+            }
+        }
+        return texts.join('|');
+    }
+
+    EngineHarness h;
+    ScriptedPeer control;
+    ScriptedPeer data;
+    QTemporaryDir source;
+};
+
+TEST_F(SessionUpload, EachFileEndsByItselfAndTheJobGoesOn) {
+    write(QStringLiteral("top/a.txt"), "a\nb\r\n");
+    write(QStringLiteral("top/.hidden"), "h");
+    write(QStringLiteral("top/sub/x.bin"), "xx");
+    const QString refused = write(QStringLiteral("refused.bin"), "r");
+    const QString noRest = write(QStringLiteral("norest.bin"), "0123456789");
+    const QString gone = write(QStringLiteral("gone.bin"), "g");
+    const QString cut = write(QStringLiteral("cut.bin"), QByteArray(8 << 20, 'c'));
+    const QString resume = write(QStringLiteral("resume.bin"), "0123456789");
+    h.view.conflictAnswers = {{false, ConflictChoice::Resume, false}, {false, ConflictChoice::Resume, false}};
+
+    // A directory MKD made: its files go without SIZE, LF line ends as CR LF in TYPE A.
+    control.expectLine("MKD /top").send("257 \"/top\" created.\r\n");
+    serveStor("/top/.hidden");
+    data.accept().expectClosedByClient();
+    control.pause(50).send("226 done\r\n");
+    serveStor("/top/a.txt", "TYPE A");
+    data.accept().expectClosedByClient();
+    control.pause(50).send("226 done\r\n");
+    // A directory that exists: MKD refused and reported, its files asked about with SIZE.
+    control.expectLine("MKD /top/sub").send("550 Exists.\r\n");
+    refuseSize("/top/sub/x.bin");
+    serveStor("/top/sub/x.bin");
+    data.accept().expectClosedByClient();
+    control.pause(50).send("226 done\r\n");
+    refuseSize("/refused.bin");
+    control.expectLine("TYPE I").send("200 ok\r\n");
+    control.expectLine("PASV").send(ScriptedPeer::pasvReplyFor(data.port()));
+    control.expectLine("STOR /refused.bin").send("550 Permission denied.\r\n");
+    data.accept().expectClosedByClient();
+    // A refused REST drops its STOR: nothing is written at offset 0.
+    control.expectLine("TYPE I").send("200 ok\r\n").expectLine("SIZE /norest.bin").send("213 3\r\n");
+    control.expectLine("TYPE I").send("200 ok\r\n");
+    control.expectLine("PASV").send(ScriptedPeer::pasvReplyFor(data.port()));
+    control.expectLine("REST 3").send("502 No.\r\n");
+    data.accept().expectClosedByClient();
+    // Gone since it was queued: the data connection is closed at once, the file reported.
+    refuseSize("/gone.bin");
+    serveStor("/gone.bin");
+    data.accept().expectClosedByClient();
+    control.pause(50).send("226 done\r\n");
+    // The server closes the data connection without reading and still says 226.
+    refuseSize("/cut.bin");
+    serveStor("/cut.bin");
+    data.accept().close();
+    control.pause(300).send("226 done\r\n");
+    // Resume from the server's SIZE: REST, then only the tail.
+    control.expectLine("TYPE I").send("200 ok\r\n").expectLine("SIZE /resume.bin").send("213 6\r\n");
+    control.expectLine("TYPE I").send("200 ok\r\n");
+    control.expectLine("PASV").send(ScriptedPeer::pasvReplyFor(data.port()));
+    control.expectLine("REST 6").send("350 ok\r\n").expectLine("STOR /resume.bin").send("150 go\r\n");
+    data.accept().expectClosedByClient();
+    control.pause(50).send("226 done\r\n");
+    // The job ends with the directory listed again.
+    control.expectLine("PWD").send("257 \"/\"\r\n").expectLine("TYPE A").send("200 ok\r\n");
+    control.expectLine("PASV").send(ScriptedPeer::pasvReplyFor(data.port()));
+    control.expectLine("LIST").send("150 here\r\n");
+    data.accept().close();
+    control.pause(50).send("226 done\r\n");
+
+    ASSERT_TRUE(
+        h.engine().UploadPaths({source.filePath(QStringLiteral("top")), refused, noRest, gone, cut, resume}));
+    ASSERT_TRUE(QFile::remove(gone));
+    ASSERT_TRUE(pumpEventsUntil(
+        [&] { return control.finished() && !h.engine().Session()->jobRunning && h.engine().IsIdle(); },
+        20000))
+        << h.view.joined() << control.failureText();
+    EXPECT_EQ(control.failureText(), "");
+    EXPECT_EQ(data.failureText(), "");
+    // Connection 0 carried the first listing.
+    EXPECT_EQ(data.receivedBytes(1), "h");
+    EXPECT_EQ(data.receivedBytes(2), "a\r\nb\r\n");
+    EXPECT_EQ(data.receivedBytes(3), "xx");
+    EXPECT_EQ(data.receivedBytes(8), "6789");
+    EXPECT_TRUE(h.view.taskRows.isEmpty());
+    const QByteArray failures = reported();
+    for (const char* expected :
+         {"MKD /top/sub", "STOR /refused.bin", "REST 3", "STOR /gone.bin", "STOR /cut.bin"}) {
+        EXPECT_TRUE(failures.contains(expected)) << expected << " in " << failures.constData();
+    }
+    for (const char* fine : {"a.txt", "x.bin", "resume.bin", ".hidden"}) {
+        EXPECT_FALSE(failures.contains(fine)) << fine << " in " << failures.constData();
+    }
+    EXPECT_TRUE(h.view.paneEnabled);
+}
+
+TEST(UploadJob, LineEndsGoOutAsCrLf) {
+    bool lastWasCr = false;
+    QByteArray out = ToNetworkLineEnds("a\nb\r", 4, lastWasCr);
+    out += ToNetworkLineEnds("\nc\n", 3, lastWasCr);
+    EXPECT_EQ(out, "a\r\nb\r\nc\r\n"); // a CR LF split across chunks stays one line end
+}
+
+} // namespace
+} // namespace tessaly::test
