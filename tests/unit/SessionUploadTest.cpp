@@ -145,6 +145,35 @@ TEST_F(SessionUpload, EachFileEndsByItselfAndTheJobGoesOn) {
     EXPECT_TRUE(h.view.paneEnabled);
 }
 
+// Abort in the middle of an upload sends ABOR at once, waits for the replies to the transfer and to
+// ABOR, and lists the directory again: the session is usable.
+TEST_F(SessionUpload, AbortSendsAborAndListsAgain) {
+    const QString big = write(QStringLiteral("big.bin"), QByteArray(32 << 20, 'b'));
+    h.setInt(u"Advance", u"SendSize", 1);
+    refuseSize("/big.bin");
+    serveStor("/big.bin");
+    data.accept().expectClosedByClient();
+    control.expectLine("ABOR").send("426 Transfer aborted.\r\n226 ABOR successful.\r\n");
+    control.expectLine("CWD /").send("250 ok\r\n").expectLine("PWD").send("257 \"/\"\r\n");
+    control.expectLine("TYPE A").send("200 ok\r\n");
+    control.expectLine("PASV").send(ScriptedPeer::pasvReplyFor(data.port()));
+    control.expectLine("LIST").send("150 here\r\n");
+    data.accept().close();
+    control.pause(50).send("226 done\r\n");
+
+    ASSERT_TRUE(h.engine().UploadPaths({big}));
+    ASSERT_TRUE(pumpEventsUntil(
+        [&] { return h.engine().CurrentTransfer() && h.engine().CurrentTransfer()->transferred > 0; }, 5000))
+        << h.view.joined();
+    h.engine().AbortCommand();
+    EXPECT_FALSE(h.engine().Session()->jobRunning);
+    EXPECT_TRUE(h.view.taskRows.isEmpty());
+    ASSERT_TRUE(pumpEventsUntil(
+        [&] { return control.finished() && h.engine().IsIdle() && h.view.paneEnabled; }, 5000))
+        << h.view.joined() << control.failureText();
+    EXPECT_EQ(control.failureText(), "");
+}
+
 TEST(UploadJob, LineEndsGoOutAsCrLf) {
     bool lastWasCr = false;
     QByteArray out = ToNetworkLineEnds("a\nb\r", 4, lastWasCr);
