@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Download benchmark: tessaly-cli beside curl, lftp and wget on one real vsftpd on 127.0.0.1.
-#   1. A 1 GiB file of random bytes to a local file: tessaly-cli get, curl -o, lftp get. Goals:
-#      throughput at least curl's, CPU per GiB at most 1.5 x curl's, peak RSS at most 30 MB.
+# Transfer benchmark: tessaly-cli beside curl, lftp and wget on one real vsftpd on 127.0.0.1.
+#   1. A 1 GiB file of random bytes to a local file: tessaly-cli get, curl -o, lftp get; and the
+#      same file uploaded: tessaly-cli put, curl -T. Goals: throughput at least curl's, CPU per GiB
+#      at most 1.5 x curl's, peak RSS at most 30 MB.
 #   2. A tree of 2,000 files of 4 KiB in 20 directories, over one connection: tessaly-cli get,
-#      wget -r and lftp mirror. Goal: no slower than wget.
+#      wget -r and lftp mirror; uploaded: tessaly-cli put and lftp mirror -R. Goal: no slower than
+#      wget (downloads) and lftp (uploads).
 #   3. The event loop during the 1 GiB download: a 10 ms timer in tessaly-cli's own loop measures
 #      how late it fires (bench/loop_lateness.cpp). Goal: 99th percentile under 50 ms.
-# Every download is checked (SHA-256 of the file, diff -r of the tree). Medians of RUNS rounds,
+# Every transfer is checked (SHA-256 of the file, diff -r of the tree). Medians of RUNS rounds,
 # one run of each tool per round. The verdicts are informative: the exit status is 0 unless a tool
 # failed or fetched something wrong.
 #
@@ -17,7 +19,7 @@ set -euo pipefail
 
 SIZE_MIB=${SIZE_MIB:-1024}
 BENCH_NAME=transfer_vs_curl
-BENCH_USAGE_LINES=13,15
+BENCH_USAGE_LINES=15,17
 # shellcheck source=bench/lib/vsftpd_bench.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/vsftpd_bench.sh"
 bench_options 5 "$@"
@@ -46,7 +48,9 @@ for d in range(20):
             out.write(rnd.randbytes(4096))
 EOF
 chmod -R a+rX "$T/vs/anon"
+BENCH_WRITABLE=1
 bench_start_vsftpd
+IN=$T/vs/anon/incoming
 URL=ftp://127.0.0.1:$PORT
 OUT=$T/out
 
@@ -72,6 +76,9 @@ check_tree() { # TOOL DIRECTORY
 
 FILE_TOOLS=(curl tessaly-cli lftp)
 TREE_TOOLS=(wget tessaly-cli-tree lftp-mirror)
+PUT_TOOLS=(curl-T tessaly-cli-put)
+PUT_TREE_TOOLS=(lftp-mirror-R tessaly-cli-put-tree)
+emptied() { find "$IN" -mindepth 1 -delete; } # the upload target, empty for each run
 LATENESS_P99=
 for ((round = 1; round <= RUNS; ++round)); do
     log "round $round of $RUNS"
@@ -94,7 +101,22 @@ for ((round = 1; round <= RUNS; ++round)); do
     fresh
     measure lftp-mirror timeout 600 lftp -e "$LFTP_SETUP; mirror tree $OUT/tree; bye" -p "$PORT" 127.0.0.1
     check_tree lftp "$OUT/tree"
+
+    emptied
+    measure curl-T curl -s -T "$T/vs/anon/big.bin" "$URL/incoming/big.bin"
+    check_big curl-T "$IN/big.bin"
+    emptied
+    measure tessaly-cli-put "$CLI" --config-dir "$(cli_dir)" "127.0.0.1:$PORT" put "$T/vs/anon/big.bin" incoming
+    check_big tessaly-cli-put "$IN/big.bin"
+    emptied
+    measure lftp-mirror-R timeout 600 lftp -e "$LFTP_SETUP; mirror -R $T/vs/anon/tree incoming/tree; bye" \
+        -p "$PORT" 127.0.0.1
+    check_tree lftp-mirror-R "$IN/tree"
+    emptied
+    measure tessaly-cli-put-tree "$CLI" --config-dir "$(cli_dir)" "127.0.0.1:$PORT" put "$T/vs/anon/tree" incoming
+    check_tree tessaly-cli-put "$IN/tree"
 done
+emptied
 
 log "event loop lateness during one download"
 fresh
@@ -105,30 +127,42 @@ LATENESS_LINE=$(tail -n 1 "$T/lateness.out")
 LATENESS_P99=$(sed -n 's/.*p99 \([0-9.]*\) ms.*/\1/p' <<<"$LATENESS_LINE")
 rm -rf "$OUT"
 
-for tool in "${FILE_TOOLS[@]}" "${TREE_TOOLS[@]}"; do
+for tool in "${FILE_TOOLS[@]}" "${TREE_TOOLS[@]}" "${PUT_TOOLS[@]}" "${PUT_TREE_TOOLS[@]}"; do
     log "$tool: seconds ${SECONDS_OF[$tool]}; CPU seconds ${CPU_OF[$tool]}; max RSS KiB ${RSS_OF[$tool]}"
 done
 
+file_table() { # BASELINE TOOL...
+    local base_seconds tool seconds cpu rss
+    base_seconds=$(median <<<"${SECONDS_OF[$1]}")
+    printf '%-16s %9s %9s %12s %12s %9s\n' tool seconds "MB/s" "CPU s/GiB" "max RSS MB" "x $1"
+    for tool in "$@"; do
+        seconds=$(median <<<"${SECONDS_OF[$tool]}")
+        cpu=$(median <<<"${CPU_OF[$tool]}")
+        rss=$(median <<<"${RSS_OF[$tool]}")
+        awk -v t="$tool" -v s="$seconds" -v c="$cpu" -v r="$rss" -v m="$SIZE_MIB" -v b="$base_seconds" 'BEGIN {
+            printf "%-16s %9.2f %9.0f %12.2f %12.1f %9.2f\n", t, s, m * 1.048576 / s, c * 1024 / m, r * 1.024 / 1000, b / s
+        }'
+    done
+}
+tree_table() { # BASELINE TOOL...
+    local base_seconds tool seconds
+    base_seconds=$(median <<<"${SECONDS_OF[$1]}")
+    printf '%-22s %9s %9s\n' tool seconds "x $1"
+    for tool in "$@"; do
+        seconds=$(median <<<"${SECONDS_OF[$tool]}")
+        awk -v t="$tool" -v s="$seconds" -v w="$base_seconds" 'BEGIN { printf "%-22s %9.2f %9.2f\n", t, s, s / w }'
+    done
+}
 echo
-echo "1. $SIZE_MIB MiB file from vsftpd on 127.0.0.1 to a local file; medians of $RUNS runs"
-printf '%-14s %9s %9s %12s %12s %11s\n' tool seconds "MB/s" "CPU s/GiB" "max RSS MB" "x curl MB/s"
+echo "1. $SIZE_MIB MiB file between vsftpd on 127.0.0.1 and a local file; medians of $RUNS runs (x: speed ratio)"
+file_table "${FILE_TOOLS[@]}"
+file_table "${PUT_TOOLS[@]}"
+echo
+echo "2. tree of 2000 files of 4 KiB in 20 directories; medians of $RUNS runs (x: time ratio)"
+tree_table "${TREE_TOOLS[@]}"
+tree_table "${PUT_TREE_TOOLS[@]}"
 curl_seconds=$(median <<<"${SECONDS_OF[curl]}")
-for tool in "${FILE_TOOLS[@]}"; do
-    seconds=$(median <<<"${SECONDS_OF[$tool]}")
-    cpu=$(median <<<"${CPU_OF[$tool]}")
-    rss=$(median <<<"${RSS_OF[$tool]}")
-    awk -v t="$tool" -v s="$seconds" -v c="$cpu" -v r="$rss" -v m="$SIZE_MIB" -v cs="$curl_seconds" 'BEGIN {
-        printf "%-14s %9.2f %9.0f %12.2f %12.1f %11.2f\n", t, s, m * 1.048576 / s, c * 1024 / m, r * 1.024 / 1000, cs / s
-    }'
-done
-echo
-echo "2. tree of 2000 files of 4 KiB in 20 directories; medians of $RUNS runs"
-printf '%-18s %9s %9s\n' tool seconds "x wget"
 wget_seconds=$(median <<<"${SECONDS_OF[wget]}")
-for tool in "${TREE_TOOLS[@]}"; do
-    seconds=$(median <<<"${SECONDS_OF[$tool]}")
-    awk -v t="$tool" -v s="$seconds" -v w="$wget_seconds" 'BEGIN { printf "%-18s %9.2f %9.2f\n", t, s, s / w }'
-done
 echo
 echo "3. $LATENESS_LINE"
 echo
@@ -137,13 +171,26 @@ cli_cpu=$(median <<<"${CPU_OF[tessaly-cli]}")
 curl_cpu=$(median <<<"${CPU_OF[curl]}")
 cli_rss=$(median <<<"${RSS_OF[tessaly-cli]}")
 tree_seconds=$(median <<<"${SECONDS_OF[tessaly-cli-tree]}")
+put_seconds=$(median <<<"${SECONDS_OF[tessaly-cli-put]}")
+curl_put_seconds=$(median <<<"${SECONDS_OF[curl-T]}")
+put_cpu=$(median <<<"${CPU_OF[tessaly-cli-put]}")
+curl_put_cpu=$(median <<<"${CPU_OF[curl-T]}")
+put_rss=$(median <<<"${RSS_OF[tessaly-cli-put]}")
+put_tree_seconds=$(median <<<"${SECONDS_OF[tessaly-cli-put-tree]}")
+mirror_r_seconds=$(median <<<"${SECONDS_OF[lftp-mirror-R]}")
 awk -v s="$cli_seconds" -v cs="$curl_seconds" -v c="$cli_cpu" -v cc="$curl_cpu" -v r="$cli_rss" \
-    -v t="$tree_seconds" -v w="$wget_seconds" -v p="${LATENESS_P99:-999}" 'BEGIN {
+    -v t="$tree_seconds" -v w="$wget_seconds" -v p="${LATENESS_P99:-999}" \
+    -v ps="$put_seconds" -v pcs="$curl_put_seconds" -v pc="$put_cpu" -v pcc="$curl_put_cpu" -v pr="$put_rss" \
+    -v pt="$put_tree_seconds" -v mr="$mirror_r_seconds" 'BEGIN {
     printf "throughput: %.2f x curl (goal >= 1.00): %s\n", cs / s, s <= cs ? "PASS" : "FAIL"
     printf "CPU: %.2f x curl (goal <= 1.50): %s\n", (cc > 0 ? c / cc : 0), c <= 1.5 * cc ? "PASS" : "FAIL"
     printf "peak RSS: %.1f MB (goal <= 30): %s\n", r * 1.024 / 1000, r * 1.024 / 1000 <= 30 ? "PASS" : "FAIL"
     printf "tree: %.2f x wget (goal <= 1.00): %s\n", t / w, t <= w ? "PASS" : "FAIL"
     printf "event loop p99 lateness: %.2f ms (goal < 50): %s\n", p, p < 50 ? "PASS" : "FAIL"
+    printf "upload throughput: %.2f x curl -T (goal >= 1.00): %s\n", pcs / ps, ps <= pcs ? "PASS" : "FAIL"
+    printf "upload CPU: %.2f x curl -T (goal <= 1.50): %s\n", (pcc > 0 ? pc / pcc : 0), pc <= 1.5 * pcc ? "PASS" : "FAIL"
+    printf "upload peak RSS: %.1f MB (goal <= 30): %s\n", pr * 1.024 / 1000, pr * 1.024 / 1000 <= 30 ? "PASS" : "FAIL"
+    printf "upload tree: %.2f x lftp mirror -R (goal <= 1.00): %s\n", pt / mr, pt <= mr ? "PASS" : "FAIL"
 }'
 if ((failed)); then
     log "some runs failed or fetched something wrong (see above)"

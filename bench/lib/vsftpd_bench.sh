@@ -7,7 +7,8 @@
 #   bench_prepare TOOL...       installs what is missing and checks that the tools are there
 #   bench_build TARGET...       builds the targets in build-bench/ (Release); CLI names tessaly-cli
 #                               (TESSALY_CLI overrides it, and then nothing is built)
-#   bench_start_vsftpd          serves $T/vs/anon read-only to anonymous on free ports: PORT
+#   bench_start_vsftpd          serves $T/vs/anon read-only to anonymous on free ports: PORT; with
+#                               BENCH_WRITABLE=1 anonymous may also write into $T/vs/anon/incoming
 #   measure TOOL COMMAND...     one timed run: wall seconds, CPU seconds and peak RSS are appended
 #                               to SECONDS_OF[TOOL], CPU_OF[TOOL] and RSS_OF[TOOL]; failed=1 on failure
 #   median                      the median of the numbers on standard input
@@ -139,7 +140,6 @@ seccomp_sandbox=NO
 anonymous_enable=YES
 anon_root=$T/vs/anon
 local_enable=NO
-write_enable=NO
 pasv_enable=YES
 pasv_address=127.0.0.1
 pasv_min_port=$PASV_MIN
@@ -151,6 +151,15 @@ xferlog_enable=YES
 log_ftp_protocol=YES
 vsftpd_log_file=$T/vs/vsftpd.log
 EOF
+    if [[ ${BENCH_WRITABLE:-0} == 1 ]]; then
+        mkdir -p "$T/vs/anon/incoming"
+        chown ftp:ftp "$T/vs/anon/incoming"
+        chmod 777 "$T/vs/anon/incoming"
+        printf '%s\n' write_enable=YES anon_upload_enable=YES anon_mkdir_write_enable=YES \
+            anon_other_write_enable=YES anon_umask=022 >>"$T/vs/vsftpd.conf"
+    else
+        echo write_enable=NO >>"$T/vs/vsftpd.conf"
+    fi
     vsftpd "$T/vs/vsftpd.conf" >"$T/vs/stdout" 2>&1 &
     VS_PID=$!
     local _
