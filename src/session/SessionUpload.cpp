@@ -308,9 +308,11 @@ void SessionEngine::SendFileData() {
     const qint64 before = task->transferred;
     for (int i = 0; i < kMaxSendChunksPerTurn; ++i) {
         if (job.unsentOffset == job.unsent.size()) {
-            // The next chunk of the file, read to its end whatever size it had when it was queued.
-            job.readBuffer.resize(static_cast<std::size_t>(chunk));
-            const qint64 got = task->localFile->read(job.readBuffer.data(), chunk);
+            // The next block of the file, read to its end whatever size it had when it was queued: a
+            // turn's worth of chunks with one read, sent a chunk at a time.
+            const qint64 block = chunk * kMaxSendChunksPerTurn;
+            job.readBuffer.resize(static_cast<std::size_t>(block));
+            const qint64 got = task->localFile->read(job.readBuffer.data(), block);
             if (got < 0) {
                 FailUploadLocally("Cannot read the local file " + task->localPath.toUtf8() + " (" +
                                   task->localFile->errorString().toUtf8() + ").");
@@ -325,8 +327,8 @@ void SessionEngine::SendFileData() {
             job.unsentOffset = 0;
             job.unsentFileBytes = got;
         }
-        const qint64 sent =
-            data_->Write(job.unsent.constData() + job.unsentOffset, job.unsent.size() - job.unsentOffset);
+        const qint64 sent = data_->Write(job.unsent.constData() + job.unsentOffset,
+                                         qMin(chunk, job.unsent.size() - job.unsentOffset));
         if (sent < 0) {
             if (data_->LastError() == EWOULDBLOCK) {
                 RestartUploadTimer(); // the socket's writable event goes on from here
