@@ -5,6 +5,7 @@
 #include <QAbstractItemDelegate>
 #include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -332,6 +333,14 @@ bool CFileListView::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     }
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        if (watched == list_->viewport() || watched == iconView_->viewport()) {
+            TakeDrag(*static_cast<QDropEvent*>(event));
+            return true;
+        }
+        break;
     default:
         break;
     }

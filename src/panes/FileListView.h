@@ -9,6 +9,7 @@
 
 class QAbstractItemView;
 class QComboBox;
+class QDropEvent;
 class QLabel;
 class QListView;
 class QMenu;
@@ -131,6 +132,9 @@ protected:
     virtual void OpenSelectedItem() = 0;
     virtual void OnDoubleClicked(const QModelIndex& index) = 0;
     virtual void OnLabelEditClosed(QWidget* editor, int hint) = 0;
+    // A drag entering, moving over or dropped on the list (either view): the pane accepts it, with
+    // the copy action, or ignores it; the views' own drop handling never runs.
+    virtual void TakeDrag(QDropEvent& event) = 0;
 
     // A name is being edited in place: the list keys go to the editor.
     bool editing_ = false;

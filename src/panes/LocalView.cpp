@@ -43,9 +43,6 @@ constexpr int kUpload = cmd::kUpload;
 constexpr int kManualUpload = CLocalView::kManualUploadCommand;
 constexpr int kBrowse = CLocalView::kBrowseCommand;
 
-// Uploads wait for transfers: the pane owns them but offers neither yet.
-constexpr std::array kLaterCommands = {kUpload, kManualUpload};
-
 // The sort commands, the column each sorts by and its text in the "&Arrange Icons" menu.
 constexpr SortCommand kSortCommands[] = {
     {local::kByName, kLocalNameColumn, u"By Name"},
@@ -69,10 +66,21 @@ constexpr FileListCommands kCommands = {
 
 // The rest of the pane's commands.
 constexpr std::array kOwnCommands = {
-    local::kView,    local::kRun,        local::kDelete,          local::kRename,
-    local::kUpLevel, local::kRefresh,    local::kChangeDirectory, local::kNewDirectory,
-    local::kPaste,   local::kProperties, local::kCopyAddress,     kBrowse,
+    local::kView,
+    local::kRun,
+    local::kDelete,
+    local::kRename,
+    local::kUpLevel,
+    local::kRefresh,
+    local::kChangeDirectory,
+    local::kNewDirectory,
+    local::kPaste,
+    local::kProperties,
+    local::kCopyAddress,
+    kBrowse,
     cmd::kSelectAll,
+    kUpload,
+    kManualUpload,
 };
 
 using namespace pane_menu;
@@ -120,20 +128,6 @@ constexpr Entry kBackgroundMenu[] = {
 // The chooser's entry and the label's text for the top-level view.
 QString TopLevelText() {
     return u"Computer"_s;
-}
-
-// The local files (and directories) a clipboard or drop holds as URLs.
-QStringList LocalFilePaths(const QMimeData* mime) {
-    QStringList paths;
-    if (mime == nullptr || !mime->hasUrls()) {
-        return paths;
-    }
-    for (const QUrl& url : mime->urls()) {
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) {
-            paths.append(url.toLocalFile());
-        }
-    }
-    return paths;
 }
 
 QString Quoted(const QString& text) {
@@ -359,7 +353,7 @@ int CLocalView::SelectedFileRow() const {
 }
 
 bool CLocalView::HandlesCommand(int id) const {
-    return Contains(kLaterCommands, id) || IsViewOrSortCommand(id) || Contains(kOwnCommands, id);
+    return IsViewOrSortCommand(id) || Contains(kOwnCommands, id);
 }
 
 bool CLocalView::IsCommandEnabled(int id) const {
@@ -391,11 +385,15 @@ bool CLocalView::IsCommandEnabled(int id) const {
     case kBrowse:
         return real;
     case local::kPaste:
-        return real && !LocalFilePaths(QApplication::clipboard()->mimeData()).isEmpty();
+        return real && !LocalFilePathsOf(QApplication::clipboard()->mimeData()).isEmpty();
     case cmd::kSelectAll:
         return list_->Model().rowCount() > 0;
+    case kUpload:
+        return CanUpload() && !SelectedEntryRows().empty();
+    case kManualUpload:
+        return CanUpload();
     default:
-        return false; // the uploads and whatever the pane does not handle
+        return false; // whatever the pane does not handle
     }
 }
 
@@ -442,6 +440,12 @@ void CLocalView::RunCommand(int id) {
         break;
     case cmd::kSelectAll:
         list_->selectAll();
+        break;
+    case kUpload:
+        emit uploadRequested(SelectedPaths());
+        break;
+    case kManualUpload:
+        AskManualUpload();
         break;
     default:
         break;
@@ -559,7 +563,7 @@ void CLocalView::DeleteSelected() {
 }
 
 void CLocalView::PasteFiles() {
-    const QStringList sources = LocalFilePaths(QApplication::clipboard()->mimeData());
+    const QStringList sources = LocalFilePathsOf(QApplication::clipboard()->mimeData());
     QStringList problems;
     QStringList pasted;
     const QDir target(directory_);
@@ -610,23 +614,7 @@ void CLocalView::CopyAddress() {
 
 // ---- Rows dropped from the remote pane ----
 
-bool CLocalView::eventFilter(QObject* watched, QEvent* event) {
-    switch (event->type()) {
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-        if (watched == list_->viewport() || watched == IconView().viewport()) {
-            TakeDrag(*static_cast<QDropEvent*>(event));
-            return true;
-        }
-        break;
-    default:
-        break;
-    }
-    return CFileListView::eventFilter(watched, event);
-}
-
-void CLocalView::TakeDrag(QDropEvent& event) const {
+void CLocalView::TakeDrag(QDropEvent& event) {
     const PaneDragData* rows = PaneDragData::From(event.mimeData());
     if (rows == nullptr || rows->Source() == this || !ShowsRealDirectory() || !rows->SourceMayAct() ||
         !(event.possibleActions() & Qt::CopyAction)) {

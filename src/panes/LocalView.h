@@ -68,23 +68,29 @@ public:
 
     // Replaces the desktop services (tests record instead of starting programs).
     void SetShell(LocalShell shell);
+    // Whether the session can take an upload now (it exists, is idle and runs no job); Upload and
+    // Manual upload are offered only while it answers true. Unset, they stay disabled.
+    void SetUploadGate(std::function<bool()> sessionCanUpload);
 
     // The detail list, for the main window and for tests.
     CLocalListCtrl& List() { return *list_; }
 
 signals:
-    // The user asked to upload these local files and directories.
+    // The user asked to upload these local files and directories: the selected entries (Upload,
+    // or a double-click with "DbClickType" 2), or the one path Manual upload was given.
     void uploadRequested(const QStringList& paths);
 
 protected:
-    // Rows of the remote pane dragged onto the list are taken here (TakeDrag).
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
     std::span<const pane_menu::Entry> MenuTable(bool itemMenu) const override;
     bool HasItemSelection() const override;
     void OpenSelectedItem() override;
     void OnDoubleClicked(const QModelIndex& index) override;
     void OnLabelEditClosed(QWidget* editor, int hint) override;
+    // A drag entering, moving over or dropped on the list (either view) is taken when it carries
+    // another pane's rows, this pane shows a directory and the source pane may act; a drop then asks
+    // the source to act (the remote pane downloads its selection into the directory shown). Files
+    // and text dragged here are refused.
+    void TakeDrag(QDropEvent& event) override;
 
 private:
     // Shows a listing already read; selects the entries named, the first one current.
@@ -94,12 +100,6 @@ private:
     void UpdatePathBar();
     void OnPathChosen(int index);
     void OnPathTyped();
-
-    // A drag entering, moving over or dropped on the list (either view) is taken when it carries
-    // another pane's rows, this pane shows a directory and the source pane may act; a drop then asks
-    // the source to act (the remote pane downloads its selection into the directory shown). Files
-    // and text dragged here are refused.
-    void TakeDrag(QDropEvent& event) const;
 
     std::vector<int> SelectedEntryRows() const;
     int SelectedFileRow() const;
@@ -113,11 +113,18 @@ private:
     void Browse();
     void CopyAddress();
 
+    // Uploads (LocalViewUpload.cpp). A folder is shown and the session can take an upload.
+    bool CanUpload() const;
+    // Asks for a local path (absolute, "~/...", or relative to the directory shown) and uploads
+    // what it names; a path that names nothing is answered with a message.
+    void AskManualUpload();
+
     void StartLabelEdit(int row);
     void FinishLabelEdit(bool newDirectory, const QString& oldName, const QString& newName);
 
     SettingsStore settings_;
     LocalShell shell_;
+    std::function<bool()> sessionCanUpload_;
 
     CLocalListCtrl* list_;
 

@@ -1,5 +1,8 @@
 #include "panes/PaneDragData.h"
 
+#include <QFile>
+#include <QUrl>
+
 namespace tessaly {
 
 PaneDragData::PaneDragData(CFileListView& source, int command) : source_(&source), command_(command) {
@@ -21,6 +24,22 @@ void PaneDragData::AskSourceToAct() const {
     CFileListView* pane = source_.data();
     QMetaObject::invokeMethod(
         pane, [pane, id = command_] { pane->RunCommand(id); }, Qt::QueuedConnection);
+}
+
+QStringList LocalFilePathsOf(const QMimeData* mime) {
+    // PATH_MAX on Linux: no longer path names a file.
+    constexpr qsizetype kMaxPathBytes = 4096;
+    QStringList paths;
+    if (mime == nullptr || !mime->hasUrls()) {
+        return paths;
+    }
+    for (const QUrl& url : mime->urls()) {
+        const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+        if (!path.isEmpty() && QFile::encodeName(path).size() < kMaxPathBytes) {
+            paths.append(path);
+        }
+    }
+    return paths;
 }
 
 } // namespace tessaly

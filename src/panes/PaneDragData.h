@@ -5,6 +5,7 @@
 #include <QLatin1StringView>
 #include <QMimeData>
 #include <QPointer>
+#include <QStringList>
 
 namespace tessaly {
 
@@ -33,5 +34,9 @@ private:
     QPointer<CFileListView> source_;
     int command_;
 };
+
+// The local files and directories a drop or the clipboard holds as file URLs (text/uri-list), in
+// their order. Other URLs, and paths longer than any the file system takes, are left out.
+QStringList LocalFilePathsOf(const QMimeData* mime);
 
 } // namespace tessaly

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 
 namespace tessaly {
 
@@ -32,6 +33,9 @@ public:
     virtual void DownloadPath(const QByteArray& path) = 0;
     // Fetches the file into a private directory and opens it in the viewer (run: with its handler).
     virtual void ViewOrRunItem(const RemoteItem& file, bool run) = 0;
+    // Uploads local files and directories (directories as whole trees) into the current remote
+    // directory, as one job.
+    virtual void UploadPaths(const QStringList& localPaths) = 0;
 };
 
 } // namespace tessaly

@@ -1,5 +1,6 @@
 #include "panes/RemoteView.h"
 
+#include "panes/PaneDragData.h"
 #include "panes/RemoteListCtrl.h"
 #include "session/RemotePath.h"
 #include "ui/CommandIds.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,11 +26,10 @@ namespace remote = cmd::remote;
 
 namespace {
 
-// Commands that come with transfers, deleting, renaming and creating directories: the pane owns
-// them but offers none of them yet.
-constexpr std::array kLaterCommands = {
-    remote::kDelete, remote::kRename, remote::kNewDirectory, remote::kPaste, remote::kProperties,
-};
+// Commands that come with deleting, renaming and creating directories: the pane owns them but
+// offers none of them yet.
+constexpr std::array kLaterCommands = {remote::kDelete, remote::kRename, remote::kNewDirectory,
+                                       remote::kProperties};
 
 // The sort commands, the column each sorts by and its text in the "&Arrange Icons" menu.
 constexpr SortCommand kSortCommands[] = {
@@ -56,7 +57,7 @@ constexpr FileListCommands kCommands = {
 constexpr std::array kOwnCommands = {remote::kUpLevel,         remote::kRefresh, remote::kCopyAddress,
                                      remote::kChangeDirectory, cmd::kClearCache, cmd::kSelectAll,
                                      remote::kDownload,        remote::kView,    remote::kRun,
-                                     remote::kManualDownload};
+                                     remote::kManualDownload,  remote::kPaste};
 
 using namespace pane_menu;
 
@@ -145,8 +146,11 @@ void CRemoteView::SetPaneEnabled(bool enabled) {
     SetPathBarEnabled(enabled);
     list_->Model().SetNamesEditable(enabled);
     SetBusy(!enabled);
-    list_->setAcceptDrops(enabled);
-    IconView().setAcceptDrops(enabled);
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(&IconView())}) {
+        view->setAcceptDrops(enabled);
+        view->viewport()->setAcceptDrops(enabled);
+    }
 }
 
 void CRemoteView::SetBusy(bool busy) {
@@ -211,6 +215,8 @@ bool CRemoteView::IsCommandEnabled(int id) const {
         return MayAct() && SelectedFileRow() >= 0;
     case remote::kManualDownload:
         return MayAct() && host_.CanReceiveDownloads();
+    case remote::kPaste:
+        return MayAct() && !ClipboardPaths().isEmpty();
     default:
         return false; // the later commands and whatever the pane does not handle
     }
@@ -249,6 +255,9 @@ void CRemoteView::RunCommand(int id) {
         break;
     case remote::kManualDownload:
         AskManualDownload();
+        break;
+    case remote::kPaste:
+        host_.UploadPaths(ClipboardPaths());
         break;
     default:
         break;
@@ -342,6 +351,32 @@ void CRemoteView::CopyAddress() {
     }
     address += list_->Model().NameBytes(rows.front());
     QApplication::clipboard()->setText(QString::fromUtf8(address));
+}
+
+QStringList CRemoteView::ClipboardPaths() {
+    return LocalFilePathsOf(QApplication::clipboard()->mimeData());
+}
+
+void CRemoteView::TakeDrag(QDropEvent& event) {
+    const QMimeData* mime = event.mimeData();
+    const QStringList paths = PaneDragData::From(mime) == nullptr ? LocalFilePathsOf(mime) : QStringList();
+    if (paths.isEmpty() || !MayAct() || !(event.possibleActions() & Qt::CopyAction)) {
+        event.ignore();
+        return;
+    }
+    event.setDropAction(Qt::CopyAction);
+    event.accept();
+    if (event.type() == QEvent::Drop) {
+        // Posted: the conflict question never opens inside the drop, and the source's drag ends first.
+        QMetaObject::invokeMethod(
+            this,
+            [this, paths] {
+                if (MayAct()) {
+                    host_.UploadPaths(paths);
+                }
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 std::span<const pane_menu::Entry> CRemoteView::MenuTable(bool itemMenu) const {

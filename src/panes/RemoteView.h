@@ -7,6 +7,8 @@
 
 #include <QByteArray>
 
+class QDropEvent;
+
 namespace tessaly {
 
 class CRemoteListCtrl;
@@ -43,6 +45,10 @@ protected:
     void OpenSelectedItem() override;
     void OnDoubleClicked(const QModelIndex& index) override;
     void OnLabelEditClosed(QWidget* editor, int hint) override;
+    // A drag entering, moving over or dropped on the list is taken when it carries local files
+    // (from the local pane or a file manager) and the pane may act; a drop then uploads them. Rows
+    // of this program's panes, other URLs and text are refused.
+    void TakeDrag(QDropEvent& event) override;
 
 private:
     bool MayAct() const;
@@ -51,6 +57,8 @@ private:
     // The row of the one selected item when it is not a directory; -1 otherwise.
     int SelectedFileRow() const;
     void AskManualDownload();
+    // The local files the clipboard holds.
+    static QStringList ClipboardPaths();
     void SetPathBarEnabled(bool enabled);
     void GoToPath(const QByteArray& path);
     void OnPathChosen(int index);

@@ -28,7 +28,7 @@ constexpr CommandInfo kCommands[] = {
     // Edit
     {kEditCopy, u"&Copy", u"Copy the selection and put it on the Clipboard.", "edit-copy", SP::SP_CustomBase,
      nullptr, false},
-    {kPaste, u"&Paste", u"Paste the files on the Clipboard here", "edit-paste", SP::SP_CustomBase, nullptr,
+    {kPaste, u"&Paste", u"Paste the files on the Clipboard here", "edit-paste", SP::SP_CustomBase, u"Ctrl+V",
      false},
     {kEditClear, u"Cl&ear Log", u"Erase everything.", "edit-clear-all", SP::SP_CustomBase, nullptr, false},
     {kLogSave, u"&Save Log...", u"Save to file", "document-save", SP::SP_DialogSaveButton, nullptr, false},

@@ -111,6 +111,10 @@ CMainFrame::CMainFrame(SettingsStore settings, QWidget* parent)
     connect(local_, &CLocalView::focusGained, this, [this] { activePane_ = ActivePane::Local; });
     connect(remote_, &CRemoteView::focusGained, this, [this] { activePane_ = ActivePane::Remote; });
     connect(output_, &COutputView::focusGained, this, [this] { activePane_ = ActivePane::Log; });
+    // The local pane's uploads: offered while the remote pane may act, started once the command,
+    // click or question that asked for them has returned to the event loop.
+    local_->SetUploadGate([this] { return SessionMayAct() && remote_->IsPaneEnabled(); });
+    connect(local_, &CLocalView::uploadRequested, this, &CMainFrame::UploadPaths, Qt::QueuedConnection);
     updateTimer_.setInterval(kUpdateIntervalMs);
     connect(&updateTimer_, &QTimer::timeout, this, &CMainFrame::UpdateCommandStates);
     updateTimer_.start();

@@ -102,6 +102,7 @@ public:
     bool CanReceiveDownloads() const override;
     void ViewOrRunItem(const RemoteItem& file, bool run) override;
     void DownloadPath(const QByteArray& path) override;
+    void UploadPaths(const QStringList& localPaths) override;
 
 public slots:
     // Brings the enabled and checked state of every action up to date.

@@ -108,4 +108,8 @@ void CMainFrame::DownloadItems(const QList<RemoteItem>& items) {
     }
 }
 
+void CMainFrame::UploadPaths(const QStringList& localPaths) {
+    engine_->UploadPaths(localPaths); // refused unless the session is idle
+}
+
 } // namespace tessaly

@@ -86,10 +86,11 @@ TEST_F(MainFrameTest, StartsWithTheTitleToolbarAndEmptyDisabledRemotePane) {
     EXPECT_FALSE(frame().RemoteView().IsPaneEnabled());
     EXPECT_TRUE(RemoteNames().isEmpty());
     // Commands of operations the program does not have yet stay disabled.
-    for (const int id :
-         {cmd::kSiteManager, cmd::kConnectWizard, cmd::kReconnect, cmd::kOption, cmd::kUpload}) {
+    for (const int id : {cmd::kSiteManager, cmd::kConnectWizard, cmd::kReconnect, cmd::kOption}) {
         EXPECT_FALSE(frame().Action(id)->isEnabled()) << id;
     }
+    // Without a session nothing can be uploaded or stopped.
+    EXPECT_FALSE(frame().Action(cmd::kUpload)->isEnabled());
     EXPECT_FALSE(frame().Action(cmd::kDisconnect)->isEnabled());
     EXPECT_FALSE(frame().Action(cmd::kAbort)->isEnabled());
 }

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListView>
@@ -180,6 +181,7 @@ protected:
     void OpenSelectedItem() override { ++opened; }
     void OnDoubleClicked(const QModelIndex& index) override { doubleClicks.push_back(index); }
     void OnLabelEditClosed(QWidget*, int) override {}
+    void TakeDrag(QDropEvent& event) override { event.ignore(); }
 };
 
 class FileListViewTest : public ::testing::Test {

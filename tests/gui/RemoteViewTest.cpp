@@ -55,6 +55,7 @@ public:
     void ViewOrRunItem(const RemoteItem& file, bool run) override {
         viewed.append({file.name().toByteArray(), run});
     }
+    void UploadPaths(const QStringList& paths) override { uploads.append(paths); }
 
     bool mayAct = true;
     std::vector<Change> changes;
@@ -63,6 +64,7 @@ public:
     QList<QList<RemoteItem>> downloads;
     QList<std::pair<QByteArray, bool>> viewed;
     QList<QByteArray> downloadedPaths;
+    QList<QStringList> uploads;
     bool canReceive = true;
 };
 
@@ -452,6 +454,7 @@ TEST_F(RemoteViewTest, SelectPathDialogOffersTheVisitedPaths) {
 }
 
 TEST_F(RemoteViewTest, ContextMenusListTheirEntriesAsEnabledNow) {
+    QApplication::clipboard()->setText(u"no files to paste"_s);
     Show("/pub", kListing);
     Select(u"pub"_s);
     EXPECT_EQ(MenuLines(*view_.BuildContextMenu(true)),
@@ -510,8 +513,7 @@ TEST_F(RemoteViewTest, ContextMenusListTheirEntriesAsEnabledNow) {
 TEST_F(RemoteViewTest, CommandsTheTransfersBringStayDisabled) {
     Show("/", kListing);
     Select(u"Zeta.txt"_s);
-    for (const int id :
-         {remote::kDelete, remote::kRename, remote::kNewDirectory, remote::kPaste, remote::kProperties}) {
+    for (const int id : {remote::kDelete, remote::kRename, remote::kNewDirectory, remote::kProperties}) {
         EXPECT_TRUE(view_.HandlesCommand(id)) << id;
         EXPECT_FALSE(view_.IsCommandEnabled(id)) << id;
     }
