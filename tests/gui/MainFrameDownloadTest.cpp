@@ -13,7 +13,6 @@
 
 #include <QAction>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QListView>
 #include <QMap>
@@ -29,77 +28,9 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-// A file's bytes, or every file and directory below a directory by relative path.
-QMap<QString, QByteArray> Contents(const QString& path) {
-    QMap<QString, QByteArray> contents;
-    if (!QFileInfo(path).isDir()) {
-        contents.insert(QString(), ReadAll(path));
-        return contents;
-    }
-    QDirIterator it(path, QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString entry = it.next();
-        contents.insert(QDir(path).relativeFilePath(entry),
-                        QFileInfo(entry).isDir() ? QByteArray("<directory>") : ReadAll(entry));
-    }
-    return contents;
-}
-
-// What the task list showed: how many rows it held at most, and the progress text of each row (by
-// its local path) at the moment the row went.
-class TaskRowWatch {
-public:
-    explicit TaskRowWatch(TaskListModel& model) {
-        QObject::connect(&model, &QAbstractItemModel::rowsInserted, &context_,
-                         [this, &model] { mostRows = std::max(mostRows, model.rowCount()); });
-        QObject::connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, &context_,
-                         [this, &model](const QModelIndex&, int first, int last) {
-                             for (int row = first; row <= last; ++row) {
-                                 progressAtEnd.insert(model.CellText(row, TaskColumn::Local),
-                                                      model.CellText(row, TaskColumn::Progress));
-                             }
-                         });
-    }
-
-    int mostRows = 0;
-    QMap<QString, QString> progressAtEnd;
-
-private:
-    QObject context_; // the connections end with the watch
-};
-
-// Connected to a pyftpdlib server in /pub, with the local pane showing an empty folder.
-class MainFrameDownloadTest : public MainFrameTest {
+// Downloads: the remote rows picked and dragged as a user would.
+class MainFrameDownloadTest : public MainFrameTransferTest {
 protected:
-    void SetUp() override {
-        MainFrameTest::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        TESSALY_START_FTP_SERVER_OR_SKIP(server_, FtpServerProcess::Kind::Pyftpdlib);
-        settings().WriteInt(u"Advance", u"ShowLoginMsg", 0);
-        QuickConnect(*server_, {}, {});
-        ASSERT_TRUE(WaitForIdleListing("/")) << qPrintable(LogText());
-        frame().Engine().ChangeDirectory("/pub", false);
-        ASSERT_TRUE(WaitForIdleListing("/pub")) << qPrintable(LogText());
-        ASSERT_TRUE(target_.isValid());
-        ASSERT_TRUE(frame().LocalPane().SetDirectory(target_.path()));
-    }
-
-    QString ServerPath(const QString& name) const { return server_->root() + u"/pub/"_s + name; }
-    QString LocalPath(const QString& name) const { return target_.filePath(name); }
-
     // Selects the remote rows by name with the mouse: a click, then Ctrl+clicks.
     void SelectRemote(const QStringList& names) {
         QTreeView& list = RemoteList();
@@ -117,25 +48,6 @@ protected:
         return std::unique_ptr<QMimeData>(
             RemoteList().model()->mimeData(RemoteList().selectionModel()->selectedIndexes()));
     }
-
-    // Runs a command of the main window once its update has enabled it, as a tool button would.
-    void TriggerWhenEnabled(int id) {
-        QAction* action = frame().Action(id);
-        ASSERT_TRUE(pumpEventsUntil([&] { return action->isEnabled(); }, 3000)) << id;
-        action->trigger();
-    }
-
-    bool WaitForJobEnd() {
-        return pumpEventsUntil(
-            [&] {
-                return frame().Engine().IsIdle() && !frame().Engine().Session()->jobRunning &&
-                       frame().RemoteView().IsPaneEnabled();
-            },
-            20000);
-    }
-
-    std::unique_ptr<FtpServerProcess> server_;
-    QTemporaryDir target_;
 };
 
 // The ways a user starts a download, each of the selected items arriving whole in the local pane's

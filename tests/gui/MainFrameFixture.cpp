@@ -1,12 +1,18 @@
 #include "MainFrameFixture.h"
 
+#include "panes/LocalView.h"
 #include "panes/OutputView.h"
 #include "panes/RemoteView.h"
 #include "support/EventPump.h"
 #include "ui/QuickConnectBar.h"
 
+#include <QAction>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QTest>
 #include <QTreeView>
+#include <algorithm>
 
 namespace tessaly::test {
 
@@ -74,6 +80,82 @@ bool MainFrameTest::WaitForIdleListing(const QByteArray& path) {
                    frame().RemoteView().IsPaneEnabled();
         },
         15000);
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+QMap<QString, QByteArray> Contents(const QString& path) {
+    QMap<QString, QByteArray> contents;
+    if (!QFileInfo(path).isDir()) {
+        contents.insert(QString(), ReadAll(path));
+        return contents;
+    }
+    QDirIterator it(path, QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString entry = it.next();
+        contents.insert(QDir(path).relativeFilePath(entry),
+                        QFileInfo(entry).isDir() ? QByteArray("<directory>") : ReadAll(entry));
+    }
+    return contents;
+}
+
+TaskRowWatch::TaskRowWatch(TaskListModel& model) {
+    QObject::connect(&model, &QAbstractItemModel::rowsInserted, &context_,
+                     [this, &model] { mostRows = std::max(mostRows, model.rowCount()); });
+    QObject::connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, &context_,
+                     [this, &model](const QModelIndex&, int first, int last) {
+                         for (int row = first; row <= last; ++row) {
+                             progressAtEnd.insert(model.CellText(row, TaskColumn::Local),
+                                                  model.CellText(row, TaskColumn::Progress));
+                         }
+                     });
+}
+
+void MainFrameTransferTest::SetUp() {
+    MainFrameTest::SetUp();
+    if (HasFatalFailure()) {
+        return;
+    }
+    TESSALY_START_FTP_SERVER_OR_SKIP(server_, FtpServerProcess::Kind::Pyftpdlib);
+    settings().WriteInt(u"Advance", u"ShowLoginMsg", 0);
+    QuickConnect(*server_, {}, {});
+    ASSERT_TRUE(WaitForIdleListing("/")) << qPrintable(LogText());
+    frame().Engine().ChangeDirectory("/pub", false);
+    ASSERT_TRUE(WaitForIdleListing("/pub")) << qPrintable(LogText());
+    ASSERT_TRUE(target_.isValid());
+    ASSERT_TRUE(frame().LocalPane().SetDirectory(target_.path()));
+}
+
+QString MainFrameTransferTest::ServerPath(const QString& name) const {
+    return server_->root() + u"/pub/"_s + name;
+}
+
+QString MainFrameTransferTest::LocalPath(const QString& name) const {
+    return target_.filePath(name);
+}
+
+void MainFrameTransferTest::TriggerWhenEnabled(int id) {
+    QAction* action = frame().Action(id);
+    ASSERT_TRUE(pumpEventsUntil([&] { return action->isEnabled(); }, 3000)) << id;
+    action->trigger();
+}
+
+bool MainFrameTransferTest::WaitForJobEnd() {
+    return pumpEventsUntil(
+        [&] {
+            return frame().Engine().IsIdle() && !frame().Engine().Session()->jobRunning &&
+                   frame().RemoteView().IsPaneEnabled();
+        },
+        20000);
 }
 
 } // namespace tessaly::test
