@@ -1,6 +1,7 @@
 // Upload jobs against a scripted server: one job meets every fault real servers do not give on
 // demand (a refused MKD, SIZE, STOR and REST, a local file gone since it was queued, a server that
-// closes the data connection early but says 226), each ending its file while the job goes on.
+// closes the data connection early but says 226, links that lead back up or nowhere, a name no
+// command can carry), each ending its file while the job goes on.
 #include "session/UploadJob.h"
 #include "support/EngineHarness.h"
 #include "support/EventPump.h"
@@ -63,6 +64,10 @@ TEST_F(SessionUpload, EachFileEndsByItselfAndTheJobGoesOn) {
     write(QStringLiteral("top/a.txt"), "a\nb\r\n");
     write(QStringLiteral("top/.hidden"), "h");
     write(QStringLiteral("top/sub/x.bin"), "xx");
+    // Skipped without a command: a link back up the tree, a broken link, a name no command can carry.
+    QFile::link(QStringLiteral(".."), source.filePath(QStringLiteral("top/sub/loop")));
+    QFile::link(QStringLiteral("/nonexistent/x"), source.filePath(QStringLiteral("top/broken")));
+    write(QStringLiteral("top/new\nline.txt"), "n");
     const QString refused = write(QStringLiteral("refused.bin"), "r");
     const QString noRest = write(QStringLiteral("norest.bin"), "0123456789");
     const QString gone = write(QStringLiteral("gone.bin"), "g");
@@ -135,11 +140,11 @@ TEST_F(SessionUpload, EachFileEndsByItselfAndTheJobGoesOn) {
     EXPECT_EQ(data.receivedBytes(8), "6789");
     EXPECT_TRUE(h.view.taskRows.isEmpty());
     const QByteArray failures = reported();
-    for (const char* expected :
-         {"MKD /top/sub", "STOR /refused.bin", "REST 3", "STOR /gone.bin", "STOR /cut.bin"}) {
+    for (const char* expected : {"MKD /top/sub", "STOR /refused.bin", "REST 3", "STOR /gone.bin",
+                                 "STOR /cut.bin", "STOR /top/broken", "STOR /top/new\nline.txt"}) {
         EXPECT_TRUE(failures.contains(expected)) << expected << " in " << failures.constData();
     }
-    for (const char* fine : {"a.txt", "x.bin", "resume.bin", ".hidden"}) {
+    for (const char* fine : {"a.txt", "x.bin", "resume.bin", ".hidden", "loop"}) {
         EXPECT_FALSE(failures.contains(fine)) << fine << " in " << failures.constData();
     }
     EXPECT_TRUE(h.view.paneEnabled);
