@@ -1,14 +1,11 @@
 // Downloads from real servers, passive and active: a large random file compared by SHA-256, text files
 // under the automatic ASCII rule, and a resumed partial copy of which only the tail moves.
 #include "support/CliRunner.h"
-#include "support/EngineHarness.h"
-#include "support/FtpServerProcess.h"
-#include "support/ProxyProcess.h"
 #include "support/TestFiles.h"
+#include "support/TransferCases.h"
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 #include <unistd.h>
@@ -19,8 +16,7 @@ namespace {
 using Kind = FtpServerProcess::Kind;
 using namespace Qt::StringLiterals;
 
-constexpr qint64 kRandomFileSize = 100 * 1024 * 1024;
-constexpr quint32 kRandomFileSeed = 20261208;
+constexpr qint64 kRandomFileSize = RandomTestFile::kSize;
 constexpr int kTransferTimeoutMs = 100000;
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
@@ -34,48 +30,15 @@ QByteArray ReadFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-// The random file the download tests fetch: made once a test program's run, and linked into each
-// server's root.
-struct RandomFile {
-    QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("random.bin"));
-    QByteArray sha256;
-};
-
-const RandomFile& SharedRandomFile() {
-    static const std::unique_ptr<RandomFile> file = [] {
-        auto made = std::make_unique<RandomFile>();
-        if (WriteSeededRandomFile(made->path, kRandomFileSize, kRandomFileSeed)) {
-            QFile::setPermissions(made->path,
-                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-            made->sha256 = Sha256OfFile(made->path);
-        }
-        return made;
-    }();
-    return *file;
-}
-
 // Puts the shared random file into the server's root as `name`: a hard link (a symbolic one would
 // point out of a chrooted server's reach), or a copy where no link can be made.
 void ServeRandomFile(const FtpServerProcess& server, const QString& name) {
-    const RandomFile& random = SharedRandomFile();
+    const RandomTestFile& random = SharedRandomFile();
     ASSERT_FALSE(random.sha256.isEmpty()) << "cannot make " << qPrintable(random.path);
     const QString target = server.root() + u'/' + name;
     const bool linked =
         ::link(QFile::encodeName(random.path).constData(), QFile::encodeName(target).constData()) == 0;
     ASSERT_TRUE(linked || QFile::copy(random.path, target)) << qPrintable(target);
-}
-
-// The TYPE command the engine sent last before the RETR of the file `name`, or "" when none was.
-QByteArray TypeBeforeRetrieving(const QList<QByteArray>& texts, const QByteArray& name) {
-    QByteArray type;
-    for (const QByteArray& text : texts) {
-        if (text.startsWith("TYPE "))
-            type = text;
-        if (text.startsWith("RETR ") && (text == "RETR " + name || text.endsWith('/' + name)))
-            return type;
-    }
-    return {};
 }
 
 // About 64 KiB of text with lines of many lengths, so that line ends fall across every chunk border,
@@ -95,24 +58,16 @@ QByteArray TextWithLineEnds(const QByteArray& lineEnd) {
     return text;
 }
 
-struct DownloadCase {
-    const char* name;
-    Kind server;
-    bool passive;
-};
-
-// A server of the case's kind with the random file in its root, and an engine logged in to it that
-// uses passive or active data connections as the case says.
-class Download : public ::testing::TestWithParam<DownloadCase> {
+// A server of the case's kind with the random file and two text files in its root, and an engine
+// logged in to it.
+class Download : public ServerModeTest {
 protected:
     void SetUp() override {
         TESSALY_START_FTP_SERVER_OR_SKIP(server, GetParam().server);
         ASSERT_NO_FATAL_FAILURE(ServeRandomFile(*server, QStringLiteral("random.bin")));
         ASSERT_NO_FATAL_FAILURE(WriteFile(server->root() + u"/lf.txt"_s, TextWithLineEnds("\n")));
         ASSERT_NO_FATAL_FAILURE(WriteFile(server->root() + u"/crlf.txt"_s, TextWithLineEnds("\r\n")));
-        h.setInt(u"Advance", u"PasvMode", GetParam().passive ? 1 : 0);
-        h.connect(server->port(), server->userName().toUtf8(), server->password().toUtf8());
-        ASSERT_TRUE(h.waitIdle()) << h.view.joined() << qPrintable(server->logText());
+        ASSERT_NO_FATAL_FAILURE(login());
     }
 
     // Downloads the named files of the login directory's listing into target as one job.
@@ -124,28 +79,18 @@ protected:
         }
         ASSERT_EQ(files.size(), names.size()) << h.view.joined();
         ASSERT_TRUE(h.engine().DownloadItems(files, target.path()));
-        ASSERT_TRUE(h.waitIdle(kTransferTimeoutMs)) << h.view.joined() << qPrintable(server->logText());
-        EXPECT_TRUE(h.view.failureReports.isEmpty()) << h.view.joined();
-        // The data connections were of the kind the setting asks for, with no fallback.
-        const QList<QByteArray> commands = h.view.texts();
-        const bool sentPasv = commands.contains("PASV");
-        const bool sentPort = std::any_of(commands.begin(), commands.end(),
-                                          [](const QByteArray& line) { return line.startsWith("PORT "); });
-        EXPECT_EQ(sentPasv, GetParam().passive) << h.view.joined();
-        EXPECT_EQ(sentPort, !GetParam().passive) << h.view.joined();
+        ASSERT_NO_FATAL_FAILURE(expectTransferJobDone(kTransferTimeoutMs));
     }
 
     QString local(const QString& name) const { return target.filePath(name); }
 
-    std::unique_ptr<FtpServerProcess> server;
-    EngineHarness h;
     QTemporaryDir target;
 };
 
 TEST_P(Download, BinaryFileArrivesIntact) {
     ASSERT_NO_FATAL_FAILURE(fetch({"random.bin"}));
     EXPECT_EQ(Sha256OfFile(local(u"random.bin"_s)), SharedRandomFile().sha256);
-    EXPECT_EQ(TypeBeforeRetrieving(h.view.texts(), "random.bin"), "TYPE I") << h.view.joined();
+    EXPECT_EQ(TypeBeforeTransfer(h.view.texts(), "RETR", "random.bin"), "TYPE I") << h.view.joined();
     EXPECT_EQ(server->sentFileBytes(u"random.bin"_s), QList<qint64>{kRandomFileSize});
 }
 
@@ -159,8 +104,8 @@ TEST_P(Download, TextFilesArriveWithLfLineEnds) {
     EXPECT_EQ(ReadFile(local(u"lf.txt"_s)), expected);
     EXPECT_EQ(ReadFile(local(u"crlf.txt"_s)),
               GetParam().server == Kind::PureFtpd ? TextWithLineEnds("\r\n") : expected);
-    EXPECT_EQ(TypeBeforeRetrieving(h.view.texts(), "lf.txt"), "TYPE A") << h.view.joined();
-    EXPECT_EQ(TypeBeforeRetrieving(h.view.texts(), "crlf.txt"), "TYPE A") << h.view.joined();
+    EXPECT_EQ(TypeBeforeTransfer(h.view.texts(), "RETR", "lf.txt"), "TYPE A") << h.view.joined();
+    EXPECT_EQ(TypeBeforeTransfer(h.view.texts(), "RETR", "crlf.txt"), "TYPE A") << h.view.joined();
 }
 
 // A local copy holding the first part of the file is completed from its end: REST at its size, only
@@ -175,31 +120,14 @@ TEST_P(Download, PartialCopyIsResumedFromItsEnd) {
     ASSERT_NO_FATAL_FAILURE(fetch({"random.bin"}));
     EXPECT_EQ(h.view.conflictQuestions.size(), 1);
     EXPECT_TRUE(h.view.texts().contains("REST " + QByteArray::number(kPartialSize))) << h.view.joined();
-    EXPECT_EQ(TypeBeforeRetrieving(h.view.texts(), "random.bin"), "TYPE I") << h.view.joined();
+    EXPECT_EQ(TypeBeforeTransfer(h.view.texts(), "RETR", "random.bin"), "TYPE I") << h.view.joined();
     EXPECT_EQ(server->sentFileBytes(u"random.bin"_s), QList<qint64>{kRandomFileSize - kPartialSize});
     EXPECT_EQ(Sha256OfFile(partial.fileName()), SharedRandomFile().sha256);
 }
 
-INSTANTIATE_TEST_SUITE_P(RealServers, Download,
-                         ::testing::Values(DownloadCase{"PyftpdlibPassive", Kind::Pyftpdlib, true},
-                                           DownloadCase{"PyftpdlibActive", Kind::Pyftpdlib, false},
-                                           DownloadCase{"VsftpdPassive", Kind::Vsftpd, true},
-                                           DownloadCase{"VsftpdActive", Kind::Vsftpd, false},
-                                           DownloadCase{"ProftpdPassive", Kind::Proftpd, true},
-                                           DownloadCase{"ProftpdActive", Kind::Proftpd, false},
-                                           DownloadCase{"PureFtpdPassive", Kind::PureFtpd, true},
-                                           DownloadCase{"PureFtpdActive", Kind::PureFtpd, false}),
-                         [](const ::testing::TestParamInfo<DownloadCase>& info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(RealServers, Download, ::testing::ValuesIn(kServerModeCases), NameOfCase());
 
-struct ProxyCase {
-    const char* name;
-    ProxyProcess::Kind kind;
-    int socksType; // "SocksType": 2 SOCKS5, 3 HTTP 1.1 (CONNECT)
-};
-
-class DownloadThroughProxy : public ::testing::TestWithParam<ProxyCase> {};
+class DownloadThroughProxy : public ::testing::TestWithParam<TunnelProxyCase> {};
 
 // tessaly-cli fetches the random file through the proxy: the passive data connection goes through a
 // tunnel of its own (the proxy's log names a passive port) and the file arrives intact.
@@ -211,33 +139,18 @@ TEST_P(DownloadThroughProxy, FileArrivesIntact) {
     TESSALY_START_PROXY_OR_SKIP(proxy, GetParam().kind, {}); // any target port
     QTemporaryDir target;
     Cli cli;
-    cli.settings().WriteInt(u"Advance", u"PasvMode", 1);
-    cli.settings().WriteInt(u"Socks", u"UseSocks", 1);
-    cli.settings().WriteInt(u"Socks", u"SocksType", GetParam().socksType);
-    cli.settings().WriteString(u"Socks", u"SocksHost", QStringLiteral("127.0.0.1"));
-    cli.settings().WriteInt(u"Socks", u"SocksPort", proxy->port());
+    UseProxy(cli.settings(), *proxy, GetParam().socksType);
     const CliRun run = cli.run({QStringLiteral("--user"), server->userName(), QStringLiteral("--pass"),
                                 server->password(), QStringLiteral("127.0.0.1:%1").arg(server->port()),
                                 QStringLiteral("get"), QStringLiteral("random.bin"), target.path()});
     EXPECT_EQ(run.exitCode, 0) << run.text();
     EXPECT_EQ(Sha256OfFile(target.filePath(QStringLiteral("random.bin"))), SharedRandomFile().sha256);
     EXPECT_EQ(server->sentFileBytes(u"random.bin"_s), QList<qint64>{kRandomFileSize});
-    const QString proxyLog = proxy->logText();
-    bool passivePortNamed = false;
-    for (int port = server->passiveFirstPort(); port <= server->passiveLastPort(); ++port) {
-        // dante writes "127.0.0.1.PORT", tinyproxy "127.0.0.1:PORT".
-        passivePortNamed = passivePortNamed || proxyLog.contains(u"127.0.0.1.%1"_s.arg(port)) ||
-                           proxyLog.contains(u"127.0.0.1:%1"_s.arg(port));
-    }
-    EXPECT_TRUE(passivePortNamed) << qPrintable(proxyLog);
+    EXPECT_TRUE(ProxyLogNamesPassivePort(*proxy, *server)) << qPrintable(proxy->logText());
 }
 
-INSTANTIATE_TEST_SUITE_P(RealProxies, DownloadThroughProxy,
-                         ::testing::Values(ProxyCase{"DanteSocks5", ProxyProcess::Kind::DanteNone, 2},
-                                           ProxyCase{"TinyproxyConnect", ProxyProcess::Kind::Tinyproxy, 3}),
-                         [](const ::testing::TestParamInfo<ProxyCase>& info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(RealProxies, DownloadThroughProxy, ::testing::ValuesIn(kTunnelProxyCases),
+                         NameOfCase());
 
 // tessaly-cli get: a name of the current listing and a path that is in no listing arrive intact; a
 // missing path is reported with exit status 1.

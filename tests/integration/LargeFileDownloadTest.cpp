@@ -14,45 +14,17 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-constexpr qint64 kMiB = 1024 * 1024;
-constexpr qint64 k4GiB = qint64(4) * 1024 * kMiB;
-constexpr qint64 kServerSize = k4GiB + kMiB;
-constexpr qint64 kLocalSize = k4GiB + 100; // the resume point
-
-// Distinct non-zero bytes at a few places of the otherwise empty (all-zero) file: in its first and
-// last MiB, across the 2 GiB and 4 GiB borders and across the resume point, so that a resume at a
-// wrong offset or a wrapped 32-bit position cannot give the same bytes.
-struct Mark {
-    qint64 offset;
-    QByteArray bytes;
-};
-const Mark kMarks[] = {
-    {0, "first-MiB"},           {kMiB - 4, "MiB-border"},         {k4GiB / 2 - 3, "2GiB-border"},
-    {k4GiB - 5, "4GiB-border"}, {kLocalSize - 6, "resume-point"}, {kServerSize - 9, "last-MiB!"},
-};
-
-// A sparse file of `size` bytes with the marks that begin below its end, cut at its end.
-void WriteSparseFile(const QString& path, qint64 size) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << qPrintable(path);
-    ASSERT_TRUE(file.resize(size));
-    for (const Mark& mark : kMarks) {
-        if (mark.offset >= size)
-            continue;
-        const QByteArray bytes = mark.bytes.left(size - mark.offset);
-        ASSERT_TRUE(file.seek(mark.offset));
-        ASSERT_EQ(file.write(bytes), bytes.size());
-    }
-}
+constexpr qint64 kServerSize = kMarkedFullSize;
+constexpr qint64 kLocalSize = kMarkedResumePoint;
 
 TEST(LargeFileDownload, ResumesPastFourGibibytesMovingOnlyTheTail) {
     std::unique_ptr<FtpServerProcess> server;
     TESSALY_START_FTP_SERVER_OR_SKIP(server, FtpServerProcess::Kind::Pyftpdlib);
     const QString remote = server->root() + u"/huge.bin"_s;
-    ASSERT_NO_FATAL_FAILURE(WriteSparseFile(remote, kServerSize));
+    ASSERT_TRUE(WriteMarkedSparseFile(remote, kServerSize));
     QTemporaryDir target;
     const QString local = target.filePath(QStringLiteral("huge.bin"));
-    ASSERT_NO_FATAL_FAILURE(WriteSparseFile(local, kLocalSize));
+    ASSERT_TRUE(WriteMarkedSparseFile(local, kLocalSize));
 
     EngineHarness h;
     h.view.conflictAnswers = {{false, ConflictChoice::Resume, false}};

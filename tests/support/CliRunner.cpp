@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
@@ -22,6 +23,11 @@ constexpr const char* kPasswordVariable = "TESSALY_PASSWORD";
 
 } // namespace
 
+qsizetype CliRun::count(QByteArrayView fragment) const {
+    return std::count_if(lines.begin(), lines.end(),
+                         [fragment](const QByteArray& line) { return line.contains(fragment); });
+}
+
 Cli::Cli()
     : settings_(config_.filePath(QStringLiteral("tessaly.INI"))),
       environment_(QProcessEnvironment::systemEnvironment()) {
@@ -29,7 +35,7 @@ Cli::Cli()
     environment_.remove(QString::fromLatin1(kPasswordVariable));
 }
 
-CliRun Cli::run(const QStringList& arguments) {
+CliRun Cli::run(const QStringList& arguments, int timeoutMs) {
     QProcess process;
     process.setProgram(QStringLiteral(TESSALY_CLI_PATH));
     process.setArguments(QStringList{QStringLiteral("--config-dir"), config_.path()} + arguments);
@@ -37,12 +43,13 @@ CliRun Cli::run(const QStringList& arguments) {
     process.setStandardInputFile(QProcess::nullDevice());
     process.start();
     CliRun result;
-    if (!process.waitForFinished(60000)) {
+    if (!process.waitForFinished(timeoutMs)) {
+        // What it wrote until then tells where it hung.
         process.kill();
         process.waitForFinished();
-        return result;
+    } else if (process.exitStatus() == QProcess::NormalExit) {
+        result.exitCode = process.exitCode();
     }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     static const QRegularExpression stamp(QStringLiteral(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d(:\d{3})?)"));
     QString text = QString::fromUtf8(process.readAllStandardError());
     text.replace(stamp, QStringLiteral("<stamp>"));

@@ -19,6 +19,8 @@ struct CliRun {
     QList<QByteArray> lines; // standard error, time stamps replaced by "<stamp>"
     QByteArray output;       // standard output
     std::string text() const { return lines.join('\n').toStdString(); }
+    // How many lines of standard error hold `fragment`.
+    qsizetype count(QByteArrayView fragment) const;
 };
 
 class TerminalCli;
@@ -31,8 +33,9 @@ public:
     SettingsStore& settings() { return settings_; }
     QProcessEnvironment& environment() { return environment_; }
 
-    // With pipes for standard output and error and no terminal on standard input.
-    CliRun run(const QStringList& arguments);
+    // With pipes for standard output and error and no terminal on standard input. One that still runs
+    // after timeoutMs is killed: its exitCode is -1, and its output is what it wrote until then.
+    CliRun run(const QStringList& arguments, int timeoutMs = 60000);
     // On a pseudo-terminal of its own.
     std::unique_ptr<TerminalCli> startOnTerminal(const QStringList& arguments);
 

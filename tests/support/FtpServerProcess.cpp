@@ -134,25 +134,33 @@ QString FtpServerProcess::logText() const {
     return text;
 }
 
-// Each server's transfer log line of a completed download, with the file's path and the bytes sent.
-QList<QPair<QString, qint64>> FtpServerProcess::transferLogEntries() const {
-    static const QRegularExpression pyftpdlib(uR"(\bRETR (.+) completed=1 bytes=(\d+) )"_s);
-    static const QRegularExpression vsftpd(uR"re(\] OK DOWNLOAD: Client "[^"]*", "(.+)", (\d+) bytes,)re"_s);
-    static const QRegularExpression pureFtpd(uR"re( "GET (.+)" 2\d\d (\d+)$)re"_s);
+// Each server's transfer log line of a completed transfer in `direction`, with the file's path and
+// the bytes moved.
+QList<QPair<QString, qint64>> FtpServerProcess::transferLogEntries(Direction direction) const {
+    const bool sent = direction == Direction::Sent;
+    static const QRegularExpression pyftpdlibSent(uR"(\bRETR (.+) completed=1 bytes=(\d+) )"_s);
+    static const QRegularExpression pyftpdlibReceived(uR"(\b(?:STOR|APPE) (.+) completed=1 bytes=(\d+) )"_s);
+    static const QRegularExpression vsftpdSent(
+        uR"re(\] OK DOWNLOAD: Client "[^"]*", "(.+)", (\d+) bytes,)re"_s);
+    static const QRegularExpression vsftpdReceived(
+        uR"re(\] OK UPLOAD: Client "[^"]*", "(.+)", (\d+) bytes,)re"_s);
+    static const QRegularExpression pureFtpdSent(uR"re( "GET (.+)" 2\d\d (\d+)$)re"_s);
+    static const QRegularExpression pureFtpdReceived(uR"re( "PUT (.+)" 2\d\d (\d+)$)re"_s);
     QList<QPair<QString, qint64>> entries;
     const QStringList lines = ReadTextFile(transferLog_).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString& line : lines) {
         if (kind_ == Kind::Proftpd) {
-            // xferlog: date (5 fields), seconds, host, bytes, path, type, action, direction, access
-            // mode, user, service, authentication, user id, completion ("c" or "i").
+            // xferlog: date (5 fields), seconds, host, bytes, path, type, action, direction ("o" out,
+            // "i" in), access mode, user, service, authentication, user id, completion ("c" or "i").
             const QStringList fields = line.simplified().split(QLatin1Char(' '));
-            if (fields.size() >= 18 && fields[11] == u"o" && fields.last() == u"c")
+            if (fields.size() >= 18 && fields[11] == (sent ? u"o" : u"i") && fields.last() == u"c")
                 entries.append({fields[8], fields[7].toLongLong()});
             continue;
         }
-        const QRegularExpression& pattern = kind_ == Kind::Vsftpd     ? vsftpd
-                                            : kind_ == Kind::PureFtpd ? pureFtpd
-                                                                      : pyftpdlib;
+        const QRegularExpression& pattern = kind_ == Kind::Vsftpd ? (sent ? vsftpdSent : vsftpdReceived)
+                                            : kind_ == Kind::PureFtpd
+                                                ? (sent ? pureFtpdSent : pureFtpdReceived)
+                                                : (sent ? pyftpdlibSent : pyftpdlibReceived);
         const QRegularExpressionMatch match = pattern.match(line);
         if (match.hasMatch())
             entries.append({match.captured(1), match.captured(2).toLongLong()});
@@ -160,18 +168,26 @@ QList<QPair<QString, qint64>> FtpServerProcess::transferLogEntries() const {
     return entries;
 }
 
-QList<qint64> FtpServerProcess::sentFileBytes(const QString& name, int waitMs) const {
+QList<qint64> FtpServerProcess::fileBytes(Direction direction, const QString& name, int waitMs) const {
     const QDeadlineTimer deadline(waitMs);
     for (;;) {
-        QList<qint64> sent;
-        for (const auto& [path, bytes] : transferLogEntries()) {
+        QList<qint64> moved;
+        for (const auto& [path, bytes] : transferLogEntries(direction)) {
             if (path == name || path.endsWith(u'/' + name))
-                sent.append(bytes);
+                moved.append(bytes);
         }
-        if (!sent.isEmpty() || deadline.hasExpired())
-            return sent;
+        if (!moved.isEmpty() || deadline.hasExpired())
+            return moved;
         QThread::msleep(50);
     }
+}
+
+QList<qint64> FtpServerProcess::sentFileBytes(const QString& name, int waitMs) const {
+    return fileBytes(Direction::Sent, name, waitMs);
+}
+
+QList<qint64> FtpServerProcess::receivedFileBytes(const QString& name, int waitMs) const {
+    return fileBytes(Direction::Received, name, waitMs);
 }
 
 QString FtpServerProcess::failure(const QString& what) const {
@@ -397,6 +413,7 @@ bool FtpServerProcess::launchVsftpd(QString* error) {
                                           "anon_mkdir_write_enable=YES\n"
                                           "anon_other_write_enable=YES\n"
                                           "anon_umask=022\n"
+                                          "ascii_upload_enable=YES\n"
                                           "local_enable=YES\n"
                                           "local_umask=022\n"
                                           "local_root=%3\n"

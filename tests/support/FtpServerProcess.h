@@ -21,7 +21,8 @@ namespace tessaly::test {
 // Pyftpdlib (scripts/ftpd.py): anonymous and alice/secret, both read-write everywhere.
 // PyftpdlibDos: the same, with MS-DOS style LIST lines and "215 Windows_NT" for SYST.
 // Vsftpd: anonymous (may write only into incoming/) and the local user tessftp/secret (made by
-// scripts/install-deps.sh), both with the same root; needs root to run.
+// scripts/install-deps.sh), both with the same root; needs root to run. It stores ASCII uploads with
+// LF line ends, and sends files byte for byte in ASCII type too.
 // Proftpd: anonymous and the virtual user alice/secret, both chrooted to the root and both may write
 // into incoming/; needs root. Runs the proftpd that scripts/install-deps.sh unpacks.
 // PureFtpd: anonymous (answers USER with 230 at once; may upload and make directories only) and the
@@ -63,6 +64,8 @@ public:
     // the server's transfer log: what really went over the wire. Waits up to waitMs for the first
     // entry, as a server may log a transfer after its final reply.
     QList<qint64> sentFileBytes(const QString& name, int waitMs = 3000) const;
+    // The same for the uploads (STOR, APPE) into files named `name`: the bytes the server received.
+    QList<qint64> receivedFileBytes(const QString& name, int waitMs = 3000) const;
 
     // Stops the server and its sessions: SIGTERM, then SIGKILL after a grace period. Idempotent.
     void stop();
@@ -92,7 +95,9 @@ private:
     // Starts `program` (its output in the file `output`) and waits until port() accepts connections.
     bool startAndWaitForPort(const QString& program, const QStringList& arguments, const QString& output,
                              QString* error);
-    QList<QPair<QString, qint64>> transferLogEntries() const;
+    enum class Direction { Sent, Received };
+    QList<QPair<QString, qint64>> transferLogEntries(Direction direction) const;
+    QList<qint64> fileBytes(Direction direction, const QString& name, int waitMs) const;
     QString failure(const QString& what) const;
     static bool writeFile(const QString& path, const QByteArray& data);
 

@@ -4,8 +4,12 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <cerrno>
+#include <future>
+#include <memory>
 #include <unistd.h>
+#include <vector>
 
 namespace tessaly::test {
 
@@ -15,6 +19,22 @@ constexpr int kToolTimeoutMs = 60000;
 constexpr qint64 kChunk = 1024 * 1024;
 constexpr qint64 kMostBuffered = 4 * kChunk;
 constexpr qint64 kWriteChunk = 4 * 1024 * 1024;
+constexpr quint32 kSharedRandomFileSeed = 20261208;
+constexpr qint64 kMiB = 1024 * 1024;
+constexpr qint64 k4GiB = 4 * 1024 * kMiB;
+
+struct Mark {
+    qint64 offset;
+    QByteArrayView bytes;
+};
+constexpr Mark kMarks[] = {
+    {0, "first-MiB"},
+    {kMiB - 4, "MiB-border"},
+    {k4GiB / 2 - 3, "2GiB-border"},
+    {k4GiB - 5, "4GiB-border"},
+    {kMarkedResumePoint - 6, "resume-point"},
+    {kMarkedFullSize - 9, "last-MiB!"},
+};
 
 // Hands `bytes` to the process's standard input, keeping at most a few chunks buffered on this side.
 bool feed(QProcess& process, const QByteArray& bytes) {
@@ -86,9 +106,14 @@ QByteArray Sha256OfFile(const QString& path) {
 }
 
 QList<QByteArray> Sha256OfFiles(const QStringList& paths) {
-    QList<QByteArray> digests;
+    // One thread a file, each with its own openssl: the digests of large files take as many cores as
+    // there are files. A QProcess used only through its blocking calls needs no event loop there.
+    std::vector<std::future<QByteArray>> pending;
     for (const QString& path : paths)
-        digests.append(Sha256OfFile(path));
+        pending.push_back(std::async(std::launch::async, [path] { return Sha256OfFile(path); }));
+    QList<QByteArray> digests;
+    for (std::future<QByteArray>& digest : pending)
+        digests.append(digest.get());
     return digests;
 }
 
@@ -106,6 +131,38 @@ bool WriteSeededRandomFile(const QString& path, qint64 size, quint32 seed) {
         written += length;
     }
     return file.flush();
+}
+
+const RandomTestFile& SharedRandomFile() {
+    struct Made {
+        QTemporaryDir dir;
+        RandomTestFile file;
+    };
+    static const std::unique_ptr<Made> made = [] {
+        auto made = std::make_unique<Made>();
+        made->file.path = made->dir.filePath(QStringLiteral("random.bin"));
+        if (WriteSeededRandomFile(made->file.path, RandomTestFile::kSize, kSharedRandomFileSeed)) {
+            QFile::setPermissions(made->file.path,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+            made->file.sha256 = Sha256OfFile(made->file.path);
+        }
+        return made;
+    }();
+    return made->file;
+}
+
+bool WriteMarkedSparseFile(const QString& path, qint64 size) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !file.resize(size))
+        return false;
+    for (const Mark& mark : kMarks) {
+        if (mark.offset >= size)
+            continue;
+        const QByteArrayView bytes = mark.bytes.first(qMin(mark.bytes.size(), size - mark.offset));
+        if (!file.seek(mark.offset) || file.write(bytes.data(), bytes.size()) != bytes.size())
+            return false;
+    }
+    return true;
 }
 
 } // namespace tessaly::test
