@@ -106,7 +106,7 @@ TEST_P(UploadThroughProxy, HalfCopyIsResumed) {
                                 server->password(), QStringLiteral("--on-conflict"), QStringLiteral("resume"),
                                 QStringLiteral("127.0.0.1:%1").arg(server->port()), QStringLiteral("put"),
                                 SharedRandomFile().path, QLatin1String(kUploadDirectory)},
-                               30000);
+                               20000);
     EXPECT_EQ(run.exitCode, 0) << run.text();
     EXPECT_EQ(run.count("tessaly-cli: the remote file ftp://127.0.0.1/incoming/random.bin exists: resumed "
                         "after its 52428800 bytes (--on-conflict resume)"),
