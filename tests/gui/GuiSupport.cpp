@@ -4,10 +4,12 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 #include <memory>
 
@@ -81,6 +83,12 @@ bool DropOn(QWidget& target, const QMimeData& mime, Qt::DropActions actions) {
     QDropEvent drop(QPointF(at), actions, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&target, &drop);
     return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
+}
+
+void ClickHeader(QHeaderView& header, int column) {
+    const QPoint at(header.sectionViewportPosition(column) + header.sectionSize(column) / 2,
+                    header.height() / 2);
+    QTest::mouseClick(header.viewport(), Qt::LeftButton, {}, at);
 }
 
 } // namespace tessaly::test

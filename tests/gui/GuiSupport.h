@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <functional>
 
+class QHeaderView;
 class QMimeData;
 
 namespace tessaly::test {
@@ -24,5 +25,8 @@ QString ModalText(QWidget* modal);
 // Drags mime into the widget (a list's viewport) and drops it at its centre, through the events a
 // drag delivers: enter, move, drop. True when every one of them was accepted with the copy action.
 bool DropOn(QWidget& target, const QMimeData& mime, Qt::DropActions actions = Qt::CopyAction);
+
+// Clicks the middle of a column's section in a list's header.
+void ClickHeader(QHeaderView& header, int column);
 
 } // namespace tessaly::test

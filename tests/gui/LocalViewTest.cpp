@@ -131,12 +131,7 @@ protected:
         DoubleClickAt(view_.List().viewport(), view_.List().RowRect(row).center());
     }
 
-    void ClickHeader(int column) {
-        QHeaderView* header = view_.List().header();
-        const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
-                        header->height() / 2);
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
-    }
+    void ClickHeader(int column) { test::ClickHeader(*view_.List().header(), column); }
 
     // The label editor the pane opened on the list (a closed one may linger until deleted).
     QLineEdit* Editor() {
