@@ -75,6 +75,17 @@ void FolderCache::Remove(const FolderCacheEntry* entry) {
     }
 }
 
+void FolderCache::RemoveTree(QByteArrayView path) {
+    QByteArray prefix = path.toByteArray();
+    while (prefix.size() > 1 && prefix.endsWith('/')) {
+        prefix.chop(1);
+    }
+    const QByteArray below = prefix == "/" ? prefix : prefix + '/';
+    std::erase_if(entries_, [&](const std::unique_ptr<FolderCacheEntry>& entry) {
+        return entry->path == prefix || entry->path.startsWith(below);
+    });
+}
+
 void FolderCache::Clear() {
     for (std::unique_ptr<FolderCacheEntry>& entry : entries_) {
         entry.reset();

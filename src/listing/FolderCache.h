@@ -78,6 +78,8 @@ public:
     FolderCacheEntry& Append(FolderCacheEntry entry);
     // Unlinks and deletes the entry; pointers to it end. Does nothing for an entry not in the cache.
     void Remove(const FolderCacheEntry* entry);
+    // Removes the entries of path and of every directory below it ("/" holds all).
+    void RemoveTree(QByteArrayView path);
     // Removes and deletes every entry, first to last.
     void Clear();
 

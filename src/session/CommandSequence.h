@@ -29,6 +29,7 @@ public:
     bool IsEmpty() const { return queue_.empty(); }
     std::size_t Size() const { return queue_.size(); }
     FtpCommand* Head() const { return queue_.empty() ? nullptr : queue_.front().get(); }
+    FtpCommand* Tail() const { return queue_.empty() ? nullptr : queue_.back().get(); }
     std::unique_ptr<FtpCommand> TakeHead();
     // Removes and destroys the head (the RNTO that follows a refused RNFR).
     void DropHead() {

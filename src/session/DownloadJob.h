@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session/EngineView.h"
+#include "session/JobWalk.h"
 #include "transfer/TransferTask.h"
 
 #include <QByteArray>
@@ -24,15 +25,6 @@ struct DownloadEntry {
     std::unique_ptr<TransferTask> task;
 };
 
-// How the listing of the job's current directory went.
-enum class DirectoryOutcome {
-    Pending,       // nothing decided yet
-    Listed,        // the listing arrived whole: its entries are queued next
-    NotADirectory, // CWD was refused: a link is then fetched as a file; a directory ends, recorded
-    Refused,       // the listing failed (PASV, PORT or LIST): the entry ends, recorded
-    Revisited      // the server's PWD names a directory the job has visited, or one above the start
-};
-
 // The files a download job still has to fetch, head first, and the one it fetches now.
 struct DownloadJob {
     std::deque<std::unique_ptr<DownloadEntry>> entries;
@@ -43,8 +35,6 @@ struct DownloadJob {
     bool pendingCr = false;          // a CR ended the last chunk of an ASCII transfer
     std::vector<char> receiveBuffer; // what one readable event reads, before it goes to the file
     QByteArray localFailure;         // why the current file failed on this side, if it did
-    DirectoryOutcome directoryOutcome = DirectoryOutcome::Pending;
-    QSet<QByteArray> visited; // the directories listed so far, as the server's PWD names them
     // A file fetched to be viewed or run is opened so once it has arrived.
     std::optional<FetchedFileAction> openAfterwards;
 };
@@ -57,9 +47,6 @@ QByteArray TransferTypeCommand(const QByteArray& remotePath, int transferType, c
 // Why a name from the server cannot become a local file name (empty, ".", "..", or holding "/",
 // "\" or a NUL byte), or nothing when it can.
 QByteArray UnsafeLocalNameReason(const QByteArray& name);
-
-// True when the directory path is the base itself or lies above it ("/" above everything).
-bool IsSameOrAncestorDirectory(const QByteArray& directory, const QByteArray& base);
 
 // Turns each CR LF of an ASCII transfer's chunk into LF; a CR at the chunk's end waits in pendingCr
 // for the next chunk (or the end, where it is kept as it is).

@@ -9,6 +9,7 @@ struct FtpCommand {
     explicit FtpCommand(QByteArray commandText) : text(std::move(commandText)) {}
 
     bool noRefresh = false;           // a SITE command that must not cause a re-listing
+    bool followsRename = false;       // dropped with the rename before it when that is refused
     QByteArray text;                  // the command line without its CR LF
     bool dataCommand = false;         // LIST, STOR or RETR: its reply waits for the data connection
     bool raw = false;                 // typed by the user: its data is not ours to show or keep

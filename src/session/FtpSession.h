@@ -76,6 +76,7 @@ struct FtpSession {
     bool jobRunning = false;
     JobKind jobKind = JobKind::Download;
     QByteArray pendingDownloadPath;
+    QByteArray pendingPassword; // sent with SITE PSWD: the session's password once the server takes it
     qint64 sizeResult = 0;
 
     static bool IsAnonymousName(const QByteArray& userName);

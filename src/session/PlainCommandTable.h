@@ -20,6 +20,8 @@ enum class CommandAction {
     RefreshAfterSite,     // SITE lists again unless the command says not to
     TakeSize,             // the number after the first space of a SIZE reply
     QueuePendingDownload, // a download waiting for its SIZE goes on, with the size found or not
+    ForgetCachedTree,     // the cached listings of the path the command changed, and below it, go
+    DropRenameFollower,   // a refused RNTO takes out the command queued to follow the rename
 };
 
 // One row: which command texts it applies to, which reply codes count as success, what follows.

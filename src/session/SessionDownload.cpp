@@ -1,6 +1,7 @@
 // Downloads: a job of files, one at a time, each with its conflict question, its command sequence
 // (TYPE, PASV or PORT, REST when resuming, RETR), the receive pump and one completion routine that
 // decides from the final reply and the data connection's close, in either order.
+#include "session/DeleteJob.h"
 #include "session/DownloadJob.h"
 #include "session/RemotePath.h"
 #include "session/SessionEngine.h"
@@ -95,6 +96,7 @@ bool SessionEngine::StartDownloadJob(const QString& localDirectory) {
     session_->rememberedConflictChoice = -1;
     download_ = std::make_unique<DownloadJob>();
     download_->baseRemoteDirectory = session_->currentDirectory;
+    StartJobWalk();
     download_->localBase = localDirectory;
     view_.SetPaneEnabled(false);
     return true;
@@ -146,10 +148,9 @@ bool SessionEngine::DownloadItems(const QList<RemoteItem>& items, const QString&
     }
     for (const RemoteItem& item : items) {
         const QByteArray name = item.name().toByteArray();
-        const bool link = !item.dosStyle() && item.rawLine().startsWith('l');
         std::unique_ptr<DownloadEntry> entry =
             MakeDownloadEntry(JoinRemotePath(session_->currentDirectory, name), name, qint64(item.size()),
-                              download_->localBase, item.isDirectory(), link);
+                              download_->localBase, item.isDirectory(), IsLinkItem(item));
         view_.AddTaskRow(*entry->task, true);
         download_->entries.push_back(std::move(entry));
     }
@@ -192,6 +193,10 @@ void SessionEngine::ContinueJob() {
         UploadStep(true);
         return;
     }
+    if (deletion_) {
+        DeleteStep(true);
+        return;
+    }
     if (!session_->pendingDownloadPath.isEmpty()) {
         session_->pendingDownloadPath.clear();
         DownloadStep(false);
@@ -217,7 +222,7 @@ void SessionEngine::DownloadStep(bool continuing) {
             continue;
         }
         if (entry.isDirectory) {
-            ListJobDirectory(entry);
+            ListJobDirectory(entry.remotePath, entry.isLink);
             return;
         }
         if (StartDownloadOf(entry)) {
@@ -503,6 +508,8 @@ void SessionEngine::EndFileTransfer(TransferTask& task, bool succeeded) {
 void SessionEngine::ResetJob() {
     download_.reset();
     upload_.reset();
+    deletion_.reset();
+    walk_ = JobWalk();
     currentTransfer_ = nullptr;
     meter_.Stop();
     downloadTimer_.stop();
@@ -516,7 +523,7 @@ void SessionEngine::ResetJob() {
 }
 
 QByteArray SessionEngine::JobBaseDirectory() const {
-    return download_ ? download_->baseRemoteDirectory : upload_ ? upload_->baseRemoteDirectory : QByteArray();
+    return upload_ ? upload_->baseRemoteDirectory : walk_.base;
 }
 
 void SessionEngine::FinishJob() {

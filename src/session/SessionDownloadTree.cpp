@@ -1,9 +1,10 @@
-// Directories in a download job: each is listed (CWD, PWD, LIST, without the directory cache) and
-// replaced by its contents in listing order, so a tree is fetched depth first. The server's own
+// Directories in a job: each is listed (CWD, PWD, LIST, without the directory cache); a download
+// replaces it by its contents in listing order, so a tree is fetched depth first. The server's own
 // name for each directory (PWD) guards against links that lead back into the tree or above it.
 #include "listing/LocalTimeCache.h"
 #include "listing/RemoteItem.h"
 #include "session/DownloadJob.h"
+#include "session/JobWalk.h"
 #include "session/RemotePath.h"
 #include "session/SessionEngine.h"
 
@@ -27,10 +28,6 @@ QByteArray WithoutTrailingSlash(QByteArray path) {
     return path;
 }
 
-bool IsLink(const RemoteItem& item) {
-    return !item.dosStyle() && item.rawLine().startsWith('l');
-}
-
 } // namespace
 
 bool IsSameOrAncestorDirectory(const QByteArray& directory, const QByteArray& base) {
@@ -42,25 +39,65 @@ bool IsSameOrAncestorDirectory(const QByteArray& directory, const QByteArray& ba
     return below.startsWith(above) && below.at(above.size()) == '/';
 }
 
-bool SessionEngine::JobListsDirectory() const {
-    return download_ && download_->current && download_->current->isDirectory &&
-           download_->directoryOutcome == DirectoryOutcome::Pending;
+bool IsLinkItem(const RemoteItem& item) {
+    return !item.dosStyle() && item.rawLine().startsWith('l');
 }
 
-void SessionEngine::ListJobDirectory(DownloadEntry& entry) {
-    download_->directoryOutcome = DirectoryOutcome::Pending;
+std::vector<RemoteItem> ItemsInListingOrder(const QByteArray& listing, qsizetype maxItems, qsizetype& cut) {
+    const LocalDate today = LocalDate::Today();
+    LocalTimeCache times;
+    std::vector<RemoteItem> items;
+    cut = 0;
+    qsizetype start = 0;
+    // Lines end at every CR and LF.
+    while (start < listing.size()) {
+        qsizetype end = start;
+        while (end < listing.size() && listing[end] != '\r' && listing[end] != '\n') {
+            ++end;
+        }
+        const QByteArray line = listing.mid(start, end - start);
+        start = end + 1;
+        if (line.isEmpty() || line.left(5).toLower() == "total") {
+            continue;
+        }
+        RemoteItem item(line, today, times);
+        if (!item.valid() || item.name() == QByteArrayView(".") || item.name() == QByteArrayView("..")) {
+            continue;
+        }
+        if (qsizetype(items.size()) >= maxItems) {
+            ++cut;
+            continue;
+        }
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+void SessionEngine::StartJobWalk() {
+    walk_ = JobWalk();
+    walk_.base = session_->currentDirectory;
+}
+
+bool SessionEngine::JobListsDirectory() const {
+    return walk_.listing && walk_.outcome == DirectoryOutcome::Pending;
+}
+
+void SessionEngine::ListJobDirectory(const QByteArray& remotePath, bool isLink) {
+    walk_.listing = true;
+    walk_.isLink = isLink;
+    walk_.remotePath = remotePath;
+    walk_.outcome = DirectoryOutcome::Pending;
     session_->listingBuffer.clear(); // never the listing of a directory before
-    session_->currentDirectory = entry.remotePath;
+    session_->currentDirectory = remotePath;
     session_->listingMode = true;
     currentSequence_ = MakeListingSequence(false);
     SendNextOfCurrentSequence();
 }
 
 void SessionEngine::OnJobDirectoryRefused(FtpCommand& command, bool changeRefused) {
-    DownloadEntry& entry = *download_->current;
-    download_->directoryOutcome = changeRefused ? DirectoryOutcome::NotADirectory : DirectoryOutcome::Refused;
-    // A link the server will not enter is a link to a file: it is fetched as one, nothing failed.
-    if (!(changeRefused && entry.isLink)) {
+    walk_.outcome = changeRefused ? DirectoryOutcome::NotADirectory : DirectoryOutcome::Refused;
+    // A link the server will not enter is a link to a file: it is taken as one, nothing failed.
+    if (!(changeRefused && walk_.isLink)) {
         RecordFailedCommand(command);
     }
     if (changeRefused && currentSequence_) {
@@ -72,24 +109,29 @@ void SessionEngine::OnJobDirectoryRefused(FtpCommand& command, bool changeRefuse
 
 void SessionEngine::CheckJobDirectory() {
     const QByteArray here = WithoutTrailingSlash(session_->currentDirectory);
-    if (!download_->visited.contains(here) &&
-        !IsSameOrAncestorDirectory(here, download_->baseRemoteDirectory)) {
-        download_->visited.insert(here);
+    if (!walk_.visited.contains(here) && !IsSameOrAncestorDirectory(here, walk_.base)) {
+        walk_.visited.insert(here);
         return;
     }
-    WriteLog(LogKind::Status, "Skipped " + download_->current->remotePath + ": it leads to " + here +
-                                  ", which this download has been in already or started below.");
-    download_->directoryOutcome = DirectoryOutcome::Revisited;
+    WriteLog(LogKind::Status, "Skipped " + walk_.remotePath + ": it leads to " + here +
+                                  ", which this job has been in already or started below.");
+    walk_.outcome = DirectoryOutcome::Revisited;
     if (currentSequence_) {
         currentSequence_->Clear();
     }
     CloseListener();
 }
 
+DirectoryOutcome SessionEngine::EndJobListing() {
+    const DirectoryOutcome outcome = walk_.outcome;
+    walk_.listing = false;
+    walk_.outcome = DirectoryOutcome::Pending;
+    return outcome;
+}
+
 void SessionEngine::EndJobDirectory() {
     std::unique_ptr<DownloadEntry>& entry = download_->current;
-    const DirectoryOutcome outcome = download_->directoryOutcome;
-    download_->directoryOutcome = DirectoryOutcome::Pending;
+    const DirectoryOutcome outcome = EndJobListing();
     if (outcome == DirectoryOutcome::NotADirectory && entry->isLink) {
         // Fetched as a file next, with the same row.
         entry->isDirectory = false;
@@ -115,43 +157,21 @@ void SessionEngine::ExpandJobDirectory(const DownloadEntry& entry) {
         return;
     }
     const QByteArray here = WithoutTrailingSlash(session_->currentDirectory);
-    const QByteArray& listing = session_->listingBuffer;
-    const LocalDate today = LocalDate::Today();
-    LocalTimeCache times;
-    std::vector<std::unique_ptr<DownloadEntry>> contents;
-    qsizetype start = 0;
     qsizetype cut = 0;
-    // Lines end at every CR and LF; the entries keep the order the server listed them in.
-    while (start < listing.size()) {
-        qsizetype end = start;
-        while (end < listing.size() && listing[end] != '\r' && listing[end] != '\n') {
-            ++end;
-        }
-        const QByteArray line = listing.mid(start, end - start);
-        start = end + 1;
-        if (line.isEmpty() || line.left(5).toLower() == "total") {
-            continue;
-        }
-        const RemoteItem item(line, today, times);
-        const QByteArray name = item.name().toByteArray();
-        if (!item.valid() || name == "." || name == "..") {
-            continue;
-        }
-        if (qsizetype(contents.size()) >= listingItemLimit_) {
-            ++cut;
-            continue;
-        }
-        contents.push_back(MakeDownloadEntry(JoinRemotePath(here, name), name, qint64(item.size()), target,
-                                             item.isDirectory(), IsLink(item), entry.depth + 1));
-    }
+    const std::vector<RemoteItem> items =
+        ItemsInListingOrder(session_->listingBuffer, listingItemLimit_, cut);
     if (cut > 0) {
         WriteLog(LogKind::Error, "Directory listing of " + here + " too long, " + QByteArray::number(cut) +
                                      " of its entries are not downloaded.");
     }
     // The contents go first, in listing order, before what followed the directory.
-    for (auto it = contents.rbegin(); it != contents.rend(); ++it) {
-        view_.AddTaskRow(*(*it)->task, false);
-        download_->entries.push_front(std::move(*it));
+    for (auto it = items.rbegin(); it != items.rend(); ++it) {
+        const QByteArray name = it->name().toByteArray();
+        std::unique_ptr<DownloadEntry> child =
+            MakeDownloadEntry(JoinRemotePath(here, name), name, qint64(it->size()), target, it->isDirectory(),
+                              IsLinkItem(*it), entry.depth + 1);
+        view_.AddTaskRow(*child->task, false);
+        download_->entries.push_front(std::move(child));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "session/SessionEngine.h"
 
+#include "session/DeleteJob.h"
 #include "session/DownloadJob.h"
 #include "session/LogStyle.h"
 #include "session/TextFormat.h"
@@ -374,7 +375,9 @@ void SessionEngine::AbortJob() {
         currentSequence_->Clear();
     }
     // A data command whose final reply has not come: the server is still transferring.
-    const bool transferAtServer = session_->awaitingReply && currentCommand_ && currentCommand_->dataCommand;
+    // A delete job moves no file: its LIST, if one runs, is let finish.
+    const bool transferAtServer =
+        !deletion_ && session_->awaitingReply && currentCommand_ && currentCommand_->dataCommand;
     const QByteArray base = JobBaseDirectory();
     view_.ClearTasks();
     ResetJob(); // closes the local file with its task; what has arrived stays

@@ -6,6 +6,7 @@
 #include "session/DataConnection.h"
 #include "session/EngineView.h"
 #include "session/FtpSession.h"
+#include "session/JobWalk.h"
 #include "session/PlainCommandTable.h"
 #include "settings/SettingsStore.h"
 #include "transfer/ConflictQuestion.h"
@@ -26,6 +27,7 @@ namespace tessaly {
 struct DownloadEntry;
 struct DownloadJob;
 struct UploadEntry;
+struct DeleteJob;
 struct UploadJob;
 
 // A timer's period for a count of units (seconds: 1000, minutes: 60000) from the settings, in
@@ -84,6 +86,19 @@ public:
     // resume with REST, MKD for each directory. Each path keeps its own folder. Only while idle and
     // no job runs; false when nothing started.
     bool UploadPaths(const QStringList& localPaths);
+    // Operations on the current directory's items, each a short sequence on a quiet session (logged
+    // in, idle, no job, no sequence in flight; false otherwise). Refusals go to the failed-commands
+    // report; the directory is listed again after a change.
+    bool MakeDirectory(const QByteArray& name);
+    bool RenameRemote(const QByteArray& oldName, const QByteArray& newName);
+    // A rename when newName differs, then SITE CHMOD with the mode's three octal digits on the (new)
+    // name when newMode (0 to 0777) differs from oldMode; -1: no mode. A refused rename drops the chmod.
+    bool ApplyRemoteProperties(const QByteArray& name, const QByteArray& newName, int oldMode, int newMode);
+    // SITE PSWD; once the server takes it, the session (and a reconnect) uses the new password.
+    bool ChangePassword(const QByteArray& oldPassword, const QByteArray& newPassword);
+    // Deletes the items, directories as whole trees (contents in listing order, then CDUP and RMD);
+    // a link is deleted itself, never gone into.
+    bool DeleteItems(const QList<RemoteItem>& items);
     // The download inactivity timer (14), for inspection by tests.
     const QTimer& DownloadTimer() const { return downloadTimer_; }
     // The upload inactivity timer (13), for inspection by tests.
@@ -203,10 +218,13 @@ private:
     // Skips the entry when it cannot be downloaded: logged, recorded, its row removed.
     bool SkipUnsafeEntry(const DownloadEntry& entry);
     // Directories of a job: listed, checked by the server's PWD, expanded into their contents.
+    void StartJobWalk();
     bool JobListsDirectory() const;
-    void ListJobDirectory(DownloadEntry& entry);
+    void ListJobDirectory(const QByteArray& remotePath, bool isLink);
     void OnJobDirectoryRefused(FtpCommand& command, bool changeRefused);
     void CheckJobDirectory();
+    // How the listing of the job's directory went; the walk is ready for the next one.
+    DirectoryOutcome EndJobListing();
     void EndJobDirectory();
     void ExpandJobDirectory(const DownloadEntry& entry);
     void QueueDownloadByPath(bool found, const FtpCommand& size);
@@ -266,6 +284,15 @@ private:
     void RestartUploadTimer();
     void CompleteUpload(int replyCode);
     void FinishUploadJob();
+
+    // Remote operations and the delete job.
+    bool MayStartOperation() const;
+    bool SendOperation(const QList<QByteArray>& commands);
+    void TakeNewPassword(const FtpCommand& command);
+    void DeleteStep(bool continuing);
+    // The listing of the delete job's current directory has ended: its contents, if it came whole,
+    // are queued before it.
+    void QueueDirectoryContents();
     // After the last command of a sequence: the job goes on, or the engine goes idle.
     void SequenceFinished();
 
@@ -308,6 +335,8 @@ private:
     std::unique_ptr<CommandSequence> currentSequence_;
     std::unique_ptr<DownloadJob> download_;
     std::unique_ptr<UploadJob> upload_;
+    std::unique_ptr<DeleteJob> deletion_;
+    JobWalk walk_;                            // the directories a download or delete job goes through
     TransferTask* currentTransfer_ = nullptr; // the task of the job's current entry, while it moves
     TransferMeter meter_;
 

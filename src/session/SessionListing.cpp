@@ -1,5 +1,6 @@
 // Listings and the data channel: the listing sequence, passive and active data connections with
 // their fallbacks, the listing bytes, and the rendezvous of the final reply with the data close.
+#include "session/DeleteJob.h"
 #include "session/DownloadJob.h"
 #include "session/PassiveReply.h"
 #include "session/SessionEngine.h"
@@ -15,7 +16,8 @@ namespace tessaly {
 namespace {
 
 constexpr unsigned kDownloadEvents = 49; // read, connect, close
-constexpr unsigned kUploadEvents = 50;   // write, connect, close
+// Uploads read too: a SOCKS or HTTP tunnel reads the proxy's replies before the data can go.
+constexpr unsigned kUploadEvents = 51; // read, write, connect, close
 // A listing larger than this is no directory listing; reading stops there.
 constexpr qsizetype kMaxListingBytes = qsizetype(1) << 30;
 // One readable event reads at most this many chunks, so a server that keeps sending cannot keep the
@@ -289,7 +291,9 @@ void SessionEngine::OnDataConnected(int error) {
         OnDataClosed(error);
         return;
     }
-    OnUploadDataReady();
+    if (data_ && !data_->IsNegotiating()) {
+        OnUploadDataReady(); // through a tunnel: once it stands (its first writable event)
+    }
 }
 
 void SessionEngine::OnDataReadable(int /*error*/) {
@@ -337,6 +341,10 @@ void SessionEngine::OnDataWritable(int /*error*/) {
     if (session_ && !session_->dataStart) {
         session_->dataStart = clock_();
     }
+    if (upload_ && !upload_->dataReady) {
+        OnUploadDataReady(); // a tunnel that has just been set up
+        return;
+    }
     SendFileData();
 }
 
@@ -376,7 +384,7 @@ QByteArray SessionEngine::FinishListing() {
     QByteArray message = FormatReceiveSpeed();
     FtpSession& session = *session_;
     if (session.lastReplyCode < 400 && JobListsDirectory()) {
-        download_->directoryOutcome = DirectoryOutcome::Listed; // the job expands it next
+        walk_.outcome = DirectoryOutcome::Listed; // the job takes its contents next
     }
     if (!session.jobRunning && session.lastReplyCode < 400) {
         view_.ClearPane();

@@ -1,5 +1,7 @@
 // The reply reader: everything the server says on the control connection comes in here, is matched
 // to the current command, logged and handled, and then the sequence goes on.
+#include "session/DeleteJob.h"
+#include "session/RemotePath.h"
 #include "session/SessionEngine.h"
 #include "session/TextFormat.h"
 #include "session/UploadJob.h"
@@ -239,12 +241,27 @@ void SessionEngine::RunCommandAction(CommandAction action, FtpCommand& command, 
         if (!command.noRefresh) {
             session.refreshPending = true;
         }
+        TakeNewPassword(command);
         break;
     case CommandAction::DropRenameTarget:
         if (currentSequence_) {
             currentSequence_->DropHead();
         }
+        [[fallthrough]];
+    case CommandAction::DropRenameFollower:
+        if (currentSequence_ && currentSequence_->Head() && currentSequence_->Head()->followsRename) {
+            currentSequence_->DropHead();
+        }
         break;
+    case CommandAction::ForgetCachedTree: {
+        // The command's argument, a name or a path, as the path it changed.
+        const qsizetype space = command.text.indexOf(' ');
+        if (space > 0) {
+            session.folderCache.RemoveTree(
+                ResolveRemotePath(session.currentDirectory, command.text.mid(space + 1)));
+        }
+        break;
+    }
     case CommandAction::TakeSize: {
         const QByteArray& text = command.replyText;
         const qsizetype space = text.indexOf(' ');

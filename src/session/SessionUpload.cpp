@@ -204,6 +204,7 @@ bool SessionEngine::StartUploadOf(UploadEntry& entry) {
         question.localSizeValue = local.size();
         question.remoteSizeValue = remoteSize;
         question.resumePossible = task.restSupported;
+        question.upload = true; // the remote file is the target
         const std::optional<ConflictChoice> choice = DecideConflict(question);
         if (!choice) {
             return false; // the job was cancelled, or the session ended
