@@ -74,6 +74,16 @@ public:
     QList<LoginRequest> loginRequests;
     QList<QByteArray> shownMessages;
     QList<std::vector<FailureRecord>> failureReports;
+    // Every text of every failed-commands report shown, in order, joined by "|".
+    QByteArray reportedTexts() const {
+        QList<QByteArray> texts;
+        for (const std::vector<FailureRecord>& report : failureReports) {
+            for (const FailureRecord& record : report) {
+                texts.append(record.text);
+            }
+        }
+        return texts.join('|');
+    }
 
     QByteArray path;
     QList<ListingItems> listings;

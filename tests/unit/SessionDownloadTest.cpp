@@ -84,15 +84,6 @@ protected:
         QFile file(target.filePath(QString::fromUtf8(name)));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
     }
-    QList<QByteArray> reported() {
-        QList<QByteArray> texts;
-        for (const auto& report : h.view.failureReports) {
-            for (const FailureRecord& record : report) {
-                texts.append(record.text);
-            }
-        }
-        return texts;
-    }
 
     EngineHarness h;
     ScriptedPeer control;
@@ -136,8 +127,8 @@ TEST_F(SessionDownload, EachFileEndsByItselfAndTheJobGoesOn) {
     EXPECT_TRUE(h.view.taskRows.isEmpty());
     EXPECT_FALSE(h.engine().Session()->jobRunning);
     EXPECT_TRUE(h.view.paneEnabled) << h.view.joined();
-    const QList<QByteArray> failures = reported();
-    EXPECT_TRUE(failures.contains("RETR /refused.bin")) << failures.join('|').constData();
+    const QByteArray failures = h.view.reportedTexts();
+    EXPECT_TRUE(failures.contains("RETR /refused.bin")) << failures.constData();
     EXPECT_TRUE(failures.contains("RETR /a/b"));
     EXPECT_TRUE(failures.contains("RETR /cut.bin"));
     EXPECT_FALSE(failures.contains("RETR /ok.bin"));
@@ -190,9 +181,9 @@ TEST_F(SessionDownload, ResumeRefusedRestAndAnUnwritableTarget) {
     EXPECT_EQ(h.view.conflictQuestions[0].remoteSizeValue, 10);
     EXPECT_EQ(local("part.bin"), "0123456789");
     EXPECT_EQ(local("norest.bin"), "abc");
-    const QList<QByteArray> failures = reported();
+    const QByteArray failures = h.view.reportedTexts();
     EXPECT_TRUE(failures.contains("REST 3"));
-    EXPECT_TRUE(failures.contains("RETR /dir.bin")) << failures.join('|').constData();
+    EXPECT_TRUE(failures.contains("RETR /dir.bin")) << failures.constData();
     EXPECT_TRUE(h.view.joined().find("Cannot create the local file") != std::string::npos) << h.view.joined();
 }
 
@@ -320,7 +311,7 @@ TEST_F(SessionDownload, ATreeComesDepthFirstInListingOrderAndNothingEscapesIt) {
     EXPECT_EQ(local("src/lib/deep.bin"), "dd");
     EXPECT_EQ(h.engine().Session()->currentDirectory, "/");
     EXPECT_TRUE(h.view.taskRows.isEmpty());
-    const QByteArray failures = reported().join('|');
+    const QByteArray failures = h.view.reportedTexts();
     for (const char* expected : {"CWD /src/nolist", "RETR /src/a/b", "RETR /src//etc/x"}) {
         EXPECT_TRUE(failures.contains(expected)) << expected << " in " << failures.constData();
     }
@@ -406,7 +397,7 @@ TEST_F(SessionDownload, ACutTransferFailsAndTheNextRunResumesIt) {
         ASSERT_TRUE(h.engine().DownloadItems(items({"cut.bin"}), target.path()));
         ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
         EXPECT_EQ(local("cut.bin"), "abcde");
-        EXPECT_TRUE(reported().contains("RETR /cut.bin"));
+        EXPECT_TRUE(h.view.reportedTexts().contains("RETR /cut.bin"));
 
         h.view.conflictAnswers = {{false, ConflictChoice::Resume, false}};
         control.expectLine("TYPE I").send("200 ok\r\n");

@@ -38,15 +38,6 @@ protected:
         return pumpEventsUntil(
             [&] { return control.finished() && h.engine().IsIdle() && h.view.paneEnabled; }, 10000);
     }
-    QByteArray reported() {
-        QList<QByteArray> texts;
-        for (const auto& report : h.view.failureReports) {
-            for (const FailureRecord& record : report) {
-                texts.append(record.text);
-            }
-        }
-        return texts.join('|');
-    }
 
     EngineHarness h;
     ScriptedPeer control;
@@ -77,7 +68,7 @@ TEST_F(SessionRemoteOps, DeleteRemovesOnlyTheSelectedTrees) {
     EXPECT_EQ(control.failureText(), "");
     EXPECT_FALSE(h.engine().Session()->jobRunning);
     EXPECT_EQ(h.engine().Session()->currentDirectory, "/");
-    const QByteArray failures = reported();
+    const QByteArray failures = h.view.reportedTexts();
     for (const char* expected : {"CWD /a/locked", "RMD /a", "DELE /a/x/y"}) {
         EXPECT_TRUE(failures.contains(expected)) << expected << " in " << failures.constData();
     }

@@ -44,15 +44,6 @@ protected:
             .expectLine("SIZE " + path)
             .send("550 No such file.\r\n");
     }
-    QByteArray reported() {
-        QList<QByteArray> texts;
-        for (const auto& report : h.view.failureReports) {
-            for (const FailureRecord& record : report) {
-                texts.append(record.text);
-            }
-        }
-        return texts.join('|');
-    }
 
     EngineHarness h;
     ScriptedPeer control;
@@ -139,7 +130,7 @@ TEST_F(SessionUpload, EachFileEndsByItselfAndTheJobGoesOn) {
     EXPECT_EQ(data.receivedBytes(3), "xx");
     EXPECT_EQ(data.receivedBytes(8), "6789");
     EXPECT_TRUE(h.view.taskRows.isEmpty());
-    const QByteArray failures = reported();
+    const QByteArray failures = h.view.reportedTexts();
     for (const char* expected : {"MKD /top/sub", "STOR /refused.bin", "REST 3", "STOR /gone.bin",
                                  "STOR /cut.bin", "STOR /top/broken", "STOR /top/new\nline.txt"}) {
         EXPECT_TRUE(failures.contains(expected)) << expected << " in " << failures.constData();
