@@ -35,8 +35,10 @@ TEST(CliOptions, HostPortUserPasswordAndCommands) {
 }
 
 TEST(CliOptions, ListingCommands) {
-    const CliParseResult r = Parse({"host", "ls", "cd", "pub dir", "ls", "up", "pwd", "get", "a.bin", "get",
-                                    "b.bin", "/tmp/x", "ls", "put", "c.bin", "put", "d", "in", "pwd"});
+    const CliParseResult r =
+        Parse({"host",  "ls",     "cd", "pub dir", "ls",    "up",  "pwd", "get", "a.bin", "get",
+               "b.bin", "/tmp/x", "ls", "put",     "c.bin", "put", "d",   "in",  "pwd",   "mkdir",
+               "m",     "rename", "a",  "b",       "chmod", "640", "b",   "rm",  "m",     "passwd"});
     ASSERT_TRUE(r.options) << r.error.toStdString();
     using K = CliCommand::Kind;
     // get takes a local directory unless a command follows it; put LOCAL DIR changes into DIR first.
@@ -51,7 +53,12 @@ TEST(CliOptions, ListingCommands) {
                                                       {K::Put, "c.bin", {}, QStringLiteral("c.bin")},
                                                       {K::Cd, "in"},
                                                       {K::Put, "d", {}, QStringLiteral("d")},
-                                                      {K::Pwd, {}}}));
+                                                      {K::Pwd, {}},
+                                                      {K::Mkdir, "m"},
+                                                      {K::Rename, "a", {}, {}, "b"},
+                                                      {K::Chmod, "640", {}, {}, "b"},
+                                                      {K::Rm, "m"},
+                                                      {K::Passwd, {}}}));
 }
 
 TEST(CliOptions, PortDefaultsTo21AndMayComeFromTheOption) {
@@ -86,6 +93,9 @@ TEST(CliOptions, BadArgumentsAreRefused) {
              {"h", "quote"},
              {"h", "send", "x"},
              {"h", "put"},
+             {"h", "rename", "a"},
+             {"h", "chmod", "800", "x"},
+             {"h", "chmod", "64", "x"},
              {"h", "get"},
              {"h", "quote", "NOOP\r\nDELE x"},
              {"h", "cd"},

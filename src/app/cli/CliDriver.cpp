@@ -65,6 +65,15 @@ void CliDriver::RunNext() {
                 return;
             }
             break;
+        case CliCommand::Kind::Mkdir:
+        case CliCommand::Kind::Rename:
+        case CliCommand::Kind::Chmod:
+        case CliCommand::Kind::Rm:
+        case CliCommand::Kind::Passwd:
+            if (RunRemoteOperation(command)) {
+                return;
+            }
+            break;
         }
     }
     disconnecting_ = true;
@@ -90,6 +99,59 @@ bool CliDriver::Get(const CliCommand& command) {
     // Not in the listing: a path, whose size the server is asked for.
     const QByteArray current = engine_.Session()->currentDirectory;
     return engine_.DownloadByPath(ResolveRemotePath(current, command.argument), directory);
+}
+
+bool CliDriver::RunRemoteOperation(const CliCommand& command) {
+    switch (command.kind) {
+    case CliCommand::Kind::Mkdir:
+        return engine_.MakeDirectory(command.argument);
+    case CliCommand::Kind::Rename:
+        return engine_.RenameRemote(command.argument, command.second);
+    case CliCommand::Kind::Chmod:
+        return engine_.ApplyRemoteProperties(command.second, command.second, -1,
+                                             command.argument.toInt(nullptr, 8));
+    case CliCommand::Kind::Rm: {
+        const ListingItems& items = engine_.CurrentItems();
+        for (const QList<RemoteItem>* kind : {&items.directories, &items.files}) {
+            for (const RemoteItem& item : *kind) {
+                if (item.name() == QByteArrayView(command.argument)) {
+                    return engine_.DeleteItems({item});
+                }
+            }
+        }
+        std::fprintf(stderr, "tessaly-cli: rm: %s is not in the current listing\n",
+                     command.argument.constData());
+        transferFailed_ = true;
+        return false;
+    }
+    case CliCommand::Kind::Passwd: {
+        // Never from the command line, where other users could read it: one line each on stdin.
+        QFile input;
+        if (!input.open(stdin, QIODevice::ReadOnly)) {
+            transferFailed_ = true;
+            return false;
+        }
+        const auto line = [&input] {
+            QByteArray text = input.readLine();
+            while (text.endsWith('\n') || text.endsWith('\r')) {
+                text.chop(1);
+            }
+            return text;
+        };
+        const QByteArray oldPassword = line();
+        const QByteArray newPassword = line();
+        if (newPassword.isEmpty()) {
+            std::fprintf(
+                stderr,
+                "tessaly-cli: passwd: give the old and the new password on standard input, one a line\n");
+            transferFailed_ = true;
+            return false;
+        }
+        return engine_.ChangePassword(oldPassword, newPassword);
+    }
+    default:
+        return false;
+    }
 }
 
 void CliDriver::PrintListing() const {

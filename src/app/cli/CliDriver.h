@@ -25,6 +25,8 @@ private:
     void PrintListing() const;
     // Starts a download; false when nothing started (the next command runs at once).
     bool Get(const CliCommand& command);
+    // mkdir, rename, chmod, rm and passwd; false when nothing started.
+    bool RunRemoteOperation(const CliCommand& command);
 
     SessionEngine& engine_;
     TerminalView& view_;

@@ -8,6 +8,41 @@ namespace tessaly {
 
 namespace {
 
+// The commands after the host: how many arguments each takes, and whether a directory may follow.
+struct CommandSyntax {
+    const char16_t* name;
+    CliCommand::Kind kind;
+    int arguments;
+    bool optionalDirectory;
+};
+
+constexpr std::array<CommandSyntax, 12> kCommandSyntax = {{
+    {u"ls", CliCommand::Kind::Ls, 0, false},
+    {u"up", CliCommand::Kind::Up, 0, false},
+    {u"pwd", CliCommand::Kind::Pwd, 0, false},
+    {u"passwd", CliCommand::Kind::Passwd, 0, false},
+    {u"quote", CliCommand::Kind::Quote, 1, false},
+    {u"cd", CliCommand::Kind::Cd, 1, false},
+    {u"mkdir", CliCommand::Kind::Mkdir, 1, false},
+    {u"rm", CliCommand::Kind::Rm, 1, false},
+    {u"get", CliCommand::Kind::Get, 1, true},
+    {u"put", CliCommand::Kind::Put, 1, true},
+    {u"rename", CliCommand::Kind::Rename, 2, false},
+    {u"chmod", CliCommand::Kind::Chmod, 2, false},
+}};
+
+const CommandSyntax* FindCommand(const QString& word) {
+    const auto found =
+        std::find_if(kCommandSyntax.begin(), kCommandSyntax.end(),
+                     [&](const CommandSyntax& syntax) { return word == QStringView(syntax.name); });
+    return found == kCommandSyntax.end() ? nullptr : &*found;
+}
+
+bool IsOctalMode(const QByteArray& mode) {
+    return mode.size() == 3 &&
+           std::all_of(mode.begin(), mode.end(), [](char c) { return c >= '0' && c <= '7'; });
+}
+
 // A password file whose first line is longer than this is refused rather than read to its end (it
 // may be a device that never ends a line).
 constexpr qsizetype kMaxPasswordLength = 4096;
@@ -102,6 +137,16 @@ const char* CliUsage() {
            "  put LOCAL [REMOTE-DIR]\n"
            "               upload the file or directory LOCAL (a directory whole, hidden files included)\n"
            "               into the current directory, or into REMOTE-DIR (changed into first)\n"
+           "  mkdir NAME   make a directory\n"
+           "  rename OLD NEW\n"
+           "               rename OLD to NEW\n"
+           "  chmod MODE NAME\n"
+           "               set NAME's permissions to MODE, three octal digits such as 644\n"
+           "  rm NAME      delete NAME of the current listing: a file, or a directory with everything below "
+           "it\n"
+           "               (links are deleted themselves, never followed)\n"
+           "  passwd       change the password: the old and the new one are read from standard input,\n"
+           "               one a line\n"
            "on a terminal, control characters from the server are shown as \\xNN and a backslash as \\\\;\n"
            "pipes and files get the bytes as they are\n"
            "exit status: 0 logged in and every command succeeded, 1 logged in but a command failed,\n"
@@ -187,48 +232,40 @@ CliParseResult ParseCliArguments(const QStringList& arguments, const CliEnvironm
     options.port = portOption.value_or(21);
     while (i < arguments.size()) {
         const QString& command = arguments[i++];
-        if (command == u"ls" || command == u"up" || command == u"pwd") {
-            const CliCommand::Kind kind = command == u"ls"   ? CliCommand::Kind::Ls
-                                          : command == u"up" ? CliCommand::Kind::Up
-                                                             : CliCommand::Kind::Pwd;
-            options.commands.append({kind, {}, {}});
-            continue;
-        }
-        if (command != u"quote" && command != u"cd" && command != u"get" && command != u"put") {
+        const CommandSyntax* syntax = FindCommand(command);
+        if (!syntax) {
             return Fail(QStringLiteral("unknown command: ") + command);
         }
-        if (i >= arguments.size()) {
+        if (i + syntax->arguments > arguments.size()) {
             return Fail(command + QStringLiteral(" needs an argument"));
         }
-        const QByteArray argument = arguments[i++].toUtf8();
-        if (argument.isEmpty() || argument.contains('\r') || argument.contains('\n') ||
-            argument.contains('\0')) {
-            return Fail(QStringLiteral("an argument cannot be empty or hold line breaks"));
+        CliCommand parsed{syntax->kind, {}};
+        for (int n = 0; n < syntax->arguments; ++n) {
+            const QByteArray argument = arguments[i++].toUtf8();
+            if (argument.isEmpty() || argument.contains('\r') || argument.contains('\n') ||
+                argument.contains('\0')) {
+                return Fail(QStringLiteral("an argument cannot be empty or hold line breaks"));
+            }
+            (n == 0 ? parsed.argument : parsed.second) = argument;
         }
-        if (command == u"get" || command == u"put") {
-            // An optional directory follows, unless the next word is a command.
-            static constexpr std::array<const char16_t*, 7> kCommands = {u"ls", u"up",  u"pwd", u"quote",
-                                                                         u"cd", u"get", u"put"};
-            QString directory;
-            if (i < arguments.size() &&
-                std::none_of(kCommands.begin(), kCommands.end(),
-                             [&](const char16_t* word) { return arguments[i] == QStringView(word); })) {
-                directory = arguments[i++];
-            }
-            if (command == u"get") {
-                options.commands.append({CliCommand::Kind::Get, argument, directory});
-                continue;
-            }
+        if (syntax->kind == CliCommand::Kind::Chmod && !IsOctalMode(parsed.argument)) {
+            return Fail(QStringLiteral("chmod needs a mode of three octal digits, such as 644"));
+        }
+        // get and put take a directory, unless the next word is a command.
+        QString directory;
+        if (syntax->optionalDirectory && i < arguments.size() && !FindCommand(arguments[i])) {
+            directory = arguments[i++];
+        }
+        if (syntax->kind == CliCommand::Kind::Get) {
+            parsed.localDirectory = directory;
+        } else if (syntax->kind == CliCommand::Kind::Put) {
             // put LOCAL REMOTE-DIR changes into REMOTE-DIR first.
             if (!directory.isEmpty()) {
-                options.commands.append({CliCommand::Kind::Cd, directory.toUtf8(), {}});
+                options.commands.append({CliCommand::Kind::Cd, directory.toUtf8()});
             }
-            options.commands.append(
-                {CliCommand::Kind::Put, argument, {}, arguments[i - (directory.isEmpty() ? 1 : 2)]});
-            continue;
+            parsed.localPath = QString::fromUtf8(parsed.argument);
         }
-        options.commands.append(
-            {command == u"quote" ? CliCommand::Kind::Quote : CliCommand::Kind::Cd, argument, {}});
+        options.commands.append(parsed);
     }
     // The command line overrides the environment.
     if (passwordFile) {

@@ -23,12 +23,14 @@ namespace tessaly {
 //   up          go to the parent directory
 //   pwd         print the current directory
 //   put LOCAL [REMOTE-DIR]  upload a file or directory (REMOTE-DIR: cd there first)
+//   mkdir NAME, rename OLD NEW, chmod MODE NAME, rm NAME, passwd
 struct CliCommand {
-    enum class Kind { Quote, Ls, Cd, Up, Pwd, Get, Put };
+    enum class Kind { Quote, Ls, Cd, Up, Pwd, Get, Put, Mkdir, Rename, Chmod, Rm, Passwd };
     Kind kind;
     QByteArray argument;
     QString localDirectory = {}; // get: where the file goes; empty: the working directory
     QString localPath = {};      // put: the file or directory to upload
+    QByteArray second = {};      // rename: the new name; chmod: the name
     friend bool operator==(const CliCommand&, const CliCommand&) = default;
 };
 
