@@ -36,6 +36,16 @@ public:
     // Uploads local files and directories (directories as whole trees) into the current remote
     // directory, as one job.
     virtual void UploadPaths(const QStringList& localPaths) = 0;
+    // Creates a directory in the current remote directory (MKD), then lists it again.
+    virtual void MakeDirectory(const QByteArray& name) = 0;
+    // Renames an item of the current directory (RNFR, RNTO), then lists it again.
+    virtual void RenameRemote(const QByteArray& oldName, const QByteArray& newName) = 0;
+    // Renames an item when newName differs and sets its permission bits (0 to 0777) when newMode
+    // is not -1 and differs from oldMode, then lists the directory again.
+    virtual void ApplyRemoteProperties(const QByteArray& name, const QByteArray& newName, int oldMode,
+                                       int newMode) = 0;
+    // Deletes the items of the current listing, directories with all they hold, as one job.
+    virtual void DeleteItems(const QList<RemoteItem>& items) = 0;
 };
 
 } // namespace tessaly

@@ -4,12 +4,15 @@
 #include "panes/RemoteListCtrl.h"
 #include "session/RemotePath.h"
 #include "ui/CommandIds.h"
+#include "ui/GeneralProp.h"
+#include "ui/MessageBoxes.h"
 #include "ui/SelectPathDialog.h"
 
 #include <QAbstractItemDelegate>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDropEvent>
 #include <QInputDialog>
 #include <QLabel>
@@ -19,17 +22,13 @@
 #include <algorithm>
 #include <array>
 #include <span>
+#include <utility>
 
 namespace tessaly {
 
 namespace remote = cmd::remote;
 
 namespace {
-
-// Commands that come with deleting, renaming and creating directories: the pane owns them but
-// offers none of them yet.
-constexpr std::array kLaterCommands = {remote::kDelete, remote::kRename, remote::kNewDirectory,
-                                       remote::kProperties};
 
 // The sort commands, the column each sorts by and its text in the "&Arrange Icons" menu.
 constexpr SortCommand kSortCommands[] = {
@@ -54,10 +53,11 @@ constexpr FileListCommands kCommands = {
 };
 
 // The rest of the pane's commands.
-constexpr std::array kOwnCommands = {remote::kUpLevel,         remote::kRefresh, remote::kCopyAddress,
-                                     remote::kChangeDirectory, cmd::kClearCache, cmd::kSelectAll,
-                                     remote::kDownload,        remote::kView,    remote::kRun,
-                                     remote::kManualDownload,  remote::kPaste};
+constexpr std::array kOwnCommands = {remote::kUpLevel,         remote::kRefresh,      remote::kCopyAddress,
+                                     remote::kChangeDirectory, cmd::kClearCache,      cmd::kSelectAll,
+                                     remote::kDownload,        remote::kView,         remote::kRun,
+                                     remote::kManualDownload,  remote::kPaste,        remote::kDelete,
+                                     remote::kRename,          remote::kNewDirectory, remote::kProperties};
 
 using namespace pane_menu;
 
@@ -144,7 +144,6 @@ void CRemoteView::SetPath(const QByteArray& path) {
 
 void CRemoteView::SetPaneEnabled(bool enabled) {
     SetPathBarEnabled(enabled);
-    list_->Model().SetNamesEditable(enabled);
     SetBusy(!enabled);
     for (QAbstractItemView* view :
          {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(&IconView())}) {
@@ -187,10 +186,11 @@ bool CRemoteView::MayAct() const {
 void CRemoteView::SetPathBarEnabled(bool enabled) {
     PathCombo().setEnabled(enabled);
     UpButton().setEnabled(enabled && path_.size() > 1);
+    list_->Model().SetNamesEditable(enabled);
 }
 
 bool CRemoteView::HandlesCommand(int id) const {
-    return Contains(kLaterCommands, id) || IsViewOrSortCommand(id) || Contains(kOwnCommands, id);
+    return IsViewOrSortCommand(id) || Contains(kOwnCommands, id);
 }
 
 bool CRemoteView::IsCommandEnabled(int id) const {
@@ -217,8 +217,16 @@ bool CRemoteView::IsCommandEnabled(int id) const {
         return MayAct() && host_.CanReceiveDownloads();
     case remote::kPaste:
         return MayAct() && !ClipboardPaths().isEmpty();
+    case remote::kDelete:
+        // The new-directory row is there only while its name is edited.
+        return MayAct() && !editing_ && list_->selectionModel()->hasSelection();
+    case remote::kRename:
+    case remote::kProperties:
+        return MayAct() && !editing_ && SelectedItemRow() >= 0;
+    case remote::kNewDirectory:
+        return MayAct() && !editing_;
     default:
-        return false; // the later commands and whatever the pane does not handle
+        return false; // whatever the pane does not handle
     }
 }
 
@@ -259,6 +267,18 @@ void CRemoteView::RunCommand(int id) {
     case remote::kPaste:
         host_.UploadPaths(ClipboardPaths());
         break;
+    case remote::kDelete:
+        DeleteSelected();
+        break;
+    case remote::kRename:
+        StartLabelEdit(SelectedItemRow());
+        break;
+    case remote::kNewDirectory:
+        StartLabelEdit(list_->Model().AppendNewDirectoryRow());
+        break;
+    case remote::kProperties:
+        ShowProperties(SelectedItemRow());
+        break;
     default:
         break;
     }
@@ -274,13 +294,17 @@ QList<RemoteItem> CRemoteView::SelectedItems() const {
     return items;
 }
 
-int CRemoteView::SelectedFileRow() const {
+int CRemoteView::SelectedItemRow() const {
     if (!list_->HasSingleSelectedRow()) {
         return -1;
     }
     const int row = list_->FirstSelectedRow();
-    const RemoteListModel& model = list_->Model();
-    return row >= 0 && !model.IsNewDirectoryRow(row) && !model.IsDirectory(row) ? row : -1;
+    return row >= 0 && !list_->Model().IsNewDirectoryRow(row) ? row : -1;
+}
+
+int CRemoteView::SelectedFileRow() const {
+    const int row = SelectedItemRow();
+    return row >= 0 && !list_->Model().IsDirectory(row) ? row : -1;
 }
 
 void CRemoteView::OpenSelectedItem() {
@@ -345,12 +369,15 @@ void CRemoteView::CopyAddress() {
     if (rows.size() != 1) {
         return;
     }
+    QApplication::clipboard()->setText(QString::fromUtf8(AddressOf(list_->Model().NameBytes(rows.front()))));
+}
+
+QByteArray CRemoteView::AddressOf(const QByteArray& name) const {
     QByteArray address = "ftp://" + host_.SessionHost() + path_;
     if (path_.size() > 1) {
         address += '/';
     }
-    address += list_->Model().NameBytes(rows.front());
-    QApplication::clipboard()->setText(QString::fromUtf8(address));
+    return address + name;
 }
 
 QStringList CRemoteView::ClipboardPaths() {
@@ -402,6 +429,7 @@ void CRemoteView::StartLabelEdit(int row) {
     editing_ = true;
     editAccepted_ = true;
     view->setCurrentIndex(index);
+    view->scrollTo(index);
     view->edit(index);
 }
 
@@ -418,13 +446,73 @@ void CRemoteView::OnLabelEditClosed(QWidget* editor, int hint) {
     if (newDirectory) {
         model.RemoveNewDirectoryRow();
     }
+    const QByteArray oldName = std::exchange(nameBeforeEdit_, QByteArray());
     if (!editAccepted_ || text.isEmpty()) {
+        editAccepted_ = true;
+        return; // Esc, or nothing typed: nothing changes
+    }
+    // The display text is compared, so a name that is not valid UTF-8 and was left alone is not
+    // renamed to its replacement characters; a change of letter case alone is a change. What was
+    // typed goes on as typed (line ends too: the session refuses those).
+    if (!newDirectory && text == QString::fromUtf8(oldName)) {
         return;
     }
-    // Nothing further yet: Rename and New directory stay disabled until the session offers MKD and
-    // RNFR/RNTO. Then a new-directory row asks for MKD text, and a name that differs from
-    // nameBeforeEdit_ (an unchanged display text of a name that is not valid UTF-8 does not) for
-    // RNFR nameBeforeEdit_ and RNTO text; the listing that follows shows the result.
+    // Sent outside the delegate's signal: the session disables the pane and lists again.
+    QMetaObject::invokeMethod(
+        this,
+        [this, newDirectory, oldName, name = text.toUtf8()] {
+            if (!MayAct()) {
+                return;
+            }
+            if (newDirectory) {
+                host_.MakeDirectory(name);
+            } else {
+                host_.RenameRemote(oldName, name);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void CRemoteView::DeleteSelected() {
+    const QList<RemoteItem> items = SelectedItems();
+    if (settings_.GetInt(u"UserPrompt", u"PromptOnDeleteRemoteFiles", 1) != 0 &&
+        !AskYesNo(this,
+                  QStringLiteral("All selected files are will be deleted, if deleted you cannot restore "
+                                 "it. sre you want to delete it now?"))) {
+        return;
+    }
+    if (MayAct()) {
+        host_.DeleteItems(items);
+    }
+}
+
+void CRemoteView::ShowProperties(int row) {
+    const RemoteListModel& model = list_->Model();
+    const RemoteItem item = model.ItemAt(row);
+    const QByteArray name = item.name().toByteArray();
+    const FileTypeInfo& type =
+        item.isDirectory() ? FolderTypeInfo() : FileTypeInfoForName(model.DisplayName(row));
+    RemoteItemFacts facts;
+    facts.name = name;
+    facts.location = QString::fromUtf8(AddressOf(name));
+    facts.type = type.typeName;
+    facts.icon = type.icon;
+    facts.size = QStringLiteral("%1 byte").arg(item.size());
+    if (const std::optional<qint64> modified = item.modified()) {
+        facts.modified = QDateTime::fromSecsSinceEpoch(*modified).toLocalTime().toString(
+            QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    }
+    facts.permissionsEditable = !item.dosStyle();
+    facts.mode = ModeFromPermissionText(item.permissionText());
+    CRemotePropertiesSheet sheet(facts, this);
+    if (sheet.exec() != QDialog::Accepted) {
+        return;
+    }
+    const CGeneralProp& page = sheet.Page();
+    const bool renamed = page.Name() != name;
+    if ((renamed || page.Mode() != page.InitialMode()) && MayAct()) {
+        host_.ApplyRemoteProperties(name, page.Name(), page.InitialMode(), page.Mode());
+    }
 }
 
 } // namespace tessaly

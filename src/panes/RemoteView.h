@@ -54,8 +54,16 @@ private:
     bool MayAct() const;
     // The items of the selected rows (files, directories and links), in row order.
     QList<RemoteItem> SelectedItems() const;
-    // The row of the one selected item when it is not a directory; -1 otherwise.
+    // The row of the one selected item (not the new-directory row); -1 otherwise.
+    int SelectedItemRow() const;
+    // As SelectedItemRow, when the item is not a directory.
     int SelectedFileRow() const;
+    // "ftp://", the session's host, the path and the name.
+    QByteArray AddressOf(const QByteArray& name) const;
+    // Asks (unless told not to), then deletes the selected items.
+    void DeleteSelected();
+    // The properties sheet of the item at row; on OK the changes go to the session.
+    void ShowProperties(int row);
     void AskManualDownload();
     // The local files the clipboard holds.
     static QStringList ClipboardPaths();
@@ -74,9 +82,8 @@ private:
     QByteArray path_;
     bool busy_ = false;
 
-    // Label editing of the name column. Rename and New directory stay disabled until the session
-    // can send MKD and RNFR/RNTO; StartLabelEdit and OnLabelEditClosed are the plumbing they use.
-    bool editAccepted_ = false;
+    // Label editing of the name column, for Rename and New directory.
+    bool editAccepted_ = true;  // cleared by Esc during an edit
     QByteArray nameBeforeEdit_; // empty for the new-directory row
 };
 

@@ -61,7 +61,7 @@ const CMainFrame::FrameCommand CMainFrame::kFrameCommands[] = {
     {cmd::kReconnect, nullptr, &CMainFrame::NeverEnabled, nullptr},
     {cmd::kDisconnect, &CMainFrame::OnDisconnect, &CMainFrame::CanDisconnect, nullptr},
     {cmd::kAbort, &CMainFrame::OnAbort, &CMainFrame::CanAbort, nullptr},
-    {cmd::kChangePassword, nullptr, &CMainFrame::NeverEnabled, nullptr},
+    {cmd::kChangePassword, &CMainFrame::OnChangePassword, &CMainFrame::CanChangePassword, nullptr},
     {cmd::kViewMessage, &CMainFrame::OnViewMessage, &CMainFrame::HasServerMessages, nullptr},
     {cmd::kClearCache, &CMainFrame::OnClearCache, &CMainFrame::HasSession, nullptr},
     {cmd::kOption, nullptr, &CMainFrame::NeverEnabled, nullptr},

@@ -103,6 +103,11 @@ public:
     void ViewOrRunItem(const RemoteItem& file, bool run) override;
     void DownloadPath(const QByteArray& path) override;
     void UploadPaths(const QStringList& localPaths) override;
+    void MakeDirectory(const QByteArray& name) override;
+    void RenameRemote(const QByteArray& oldName, const QByteArray& newName) override;
+    void ApplyRemoteProperties(const QByteArray& name, const QByteArray& newName, int oldMode,
+                               int newMode) override;
+    void DeleteItems(const QList<RemoteItem>& items) override;
 
 public slots:
     // Brings the enabled and checked state of every action up to date.
@@ -140,6 +145,8 @@ private:
     void OnAbort();
     void OnViewMessage();
     void OnClearCache();
+    // Asks for the old and the new password and sends the change (MainFrameRemoteOps.cpp).
+    void OnChangePassword();
     void OnToggleLocal();
     void OnToggleRemote();
     void OnToggleTask();
@@ -160,6 +167,8 @@ private:
     bool CanAbort() const;
     bool HasServerMessages() const;
     bool HasSession() const;
+    // The remote pane is enabled: the session is idle.
+    bool CanChangePassword() const;
     bool CanSelectAll() const;
     bool ConnectBarShown() const;
     bool LocalShown() const { return panes_.LocalVisible(); }
