@@ -85,6 +85,19 @@ bool DropOn(QWidget& target, const QMimeData& mime, Qt::DropActions actions) {
     return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
 }
 
+ModalScript::ModalScript(std::vector<Step> steps) : steps_(std::move(steps)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+    timer_.start(10);
+}
+
+void ModalScript::Poll() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (next_ < steps_.size() && modal != nullptr && modal->isVisible() &&
+        modal->windowTitle() == steps_[next_].title) {
+        steps_[next_++].act(modal);
+    }
+}
+
 void ClickHeader(QHeaderView& header, int column) {
     const QPoint at(header.sectionViewportPosition(column) + header.sectionSize(column) / 2,
                     header.height() / 2);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <vector>
 
 class QHeaderView;
 class QMimeData;
@@ -25,6 +27,26 @@ QString ModalText(QWidget* modal);
 // Drags mime into the widget (a list's viewport) and drops it at its centre, through the events a
 // drag delivers: enter, move, drop. True when every one of them was accepted with the copy action.
 bool DropOn(QWidget& target, const QMimeData& mime, Qt::DropActions actions = Qt::CopyAction);
+
+// Answers modal dialogs in turn, while it lives: each step waits for the active modal widget
+// captioned title (the same dialog may come back under another caption) and acts on it.
+class ModalScript {
+public:
+    struct Step {
+        QString title;
+        std::function<void(QWidget*)> act;
+    };
+    explicit ModalScript(std::vector<Step> steps);
+    // How many steps have acted.
+    std::size_t Done() const { return next_; }
+
+private:
+    void Poll();
+
+    std::vector<Step> steps_;
+    std::size_t next_ = 0;
+    QTimer timer_;
+};
 
 // Clicks the middle of a column's section in a list's header.
 void ClickHeader(QHeaderView& header, int column);

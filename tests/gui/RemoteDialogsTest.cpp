@@ -156,32 +156,6 @@ TEST(GeneralPropTest, MsDosItemsOfferNoPermissions) {
     EXPECT_EQ(TryLeave(page), std::make_pair(true, QString()));
 }
 
-// Answers the password prompts in turn: each step waits for the modal widget captioned title.
-class PromptScript {
-public:
-    struct Step {
-        QString title;
-        std::function<void(QWidget*)> act;
-    };
-    explicit PromptScript(std::vector<Step> steps) : steps_(std::move(steps)) {
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
-        timer_.start(10);
-    }
-    std::size_t done() const { return next_; }
-
-private:
-    void Poll() {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (next_ < steps_.size() && modal != nullptr && modal->isVisible() &&
-            modal->windowTitle() == steps_[next_].title) {
-            steps_[next_++].act(modal);
-        }
-    }
-    std::vector<Step> steps_;
-    std::size_t next_ = 0;
-    QTimer timer_;
-};
-
 TEST(PasswordPromptTest, ThreePromptsAndTheVerification) {
     struct Case {
         const char* what;
@@ -233,13 +207,13 @@ TEST(PasswordPromptTest, ThreePromptsAndTheVerification) {
                 }
             };
         };
-        PromptScript script({{u"Old Password"_s, answer(0, c.old)},
-                             {u"New Password"_s, answer(1, c.typedNew)},
-                             {u"Verify Password"_s, answer(2, c.verify)},
-                             {u"Tessaly Client"_s, [&](QWidget* modal) {
-                                  message = test::ModalText(modal);
-                                  qobject_cast<QMessageBox*>(modal)->accept();
-                              }}});
+        test::ModalScript script({{u"Old Password"_s, answer(0, c.old)},
+                                  {u"New Password"_s, answer(1, c.typedNew)},
+                                  {u"Verify Password"_s, answer(2, c.verify)},
+                                  {u"Tessaly Client"_s, [&](QWidget* modal) {
+                                       message = test::ModalText(modal);
+                                       qobject_cast<QMessageBox*>(modal)->accept();
+                                   }}});
         QByteArray oldPassword;
         QByteArray newPassword;
         EXPECT_EQ(AskPasswordChange(nullptr, oldPassword, newPassword), c.changed);
