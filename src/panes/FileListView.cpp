@@ -103,7 +103,17 @@ CFileListView::CFileListView(std::unique_ptr<CLCCListCtrl> list, const FileListC
     setFocusProxy(list_);
 }
 
-CFileListView::~CFileListView() = default;
+CFileListView::~CFileListView() {
+    // A window closing while an editor is open reports the editor closed, and the focus moves, while
+    // this view is already half gone: nothing of that may reach it any more.
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(iconView_)}) {
+        if (QAbstractItemDelegate* delegate = view->itemDelegate()) {
+            delegate->disconnect(this);
+        }
+    }
+    QObject::disconnect(qApp, nullptr, this, nullptr);
+}
 
 int CFileListView::ViewMode() const {
     return CommandOf(mode_);
