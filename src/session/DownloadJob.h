@@ -29,7 +29,6 @@ struct DownloadEntry {
 struct DownloadJob {
     std::deque<std::unique_ptr<DownloadEntry>> entries;
     std::unique_ptr<DownloadEntry> current;
-    QByteArray baseRemoteDirectory;  // the directory shown when the job started
     QString localBase;               // where the files go
     bool asciiConversion = false;    // the current file comes in TYPE A: CR LF becomes LF
     bool pendingCr = false;          // a CR ended the last chunk of an ASCII transfer

@@ -25,10 +25,6 @@ QByteArray LastPathPart(const QByteArray& path) {
     return path.mid(path.lastIndexOf('/') + 1);
 }
 
-QString DateText(const QDateTime& time) {
-    return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
 } // namespace
 
 QByteArray TransferTypeCommand(const QByteArray& remotePath, int transferType, const QString& extensionList) {
@@ -95,7 +91,6 @@ bool SessionEngine::StartDownloadJob(const QString& localDirectory) {
     session_->jobKind = JobKind::Download;
     session_->rememberedConflictChoice = -1;
     download_ = std::make_unique<DownloadJob>();
-    download_->baseRemoteDirectory = session_->currentDirectory;
     StartJobWalk();
     download_->localBase = localDirectory;
     view_.SetPaneEnabled(false);
@@ -260,7 +255,7 @@ bool SessionEngine::StartDownloadOf(DownloadEntry& entry) {
         ConflictQuestion question;
         question.localName = task.localPath;
         question.localSize = ConflictSizeText(local.size());
-        question.localDate = DateText(local.lastModified());
+        question.localDate = ConflictDateText(local.lastModified());
         question.remoteName = "ftp://" + task.host + task.remotePath;
         question.remoteSize = ConflictSizeText(task.totalSize);
         question.remoteDate = QStringLiteral("<Unknow>");

@@ -7,6 +7,7 @@
 #include "session/JobWalk.h"
 #include "session/RemotePath.h"
 #include "session/SessionEngine.h"
+#include "session/TextFormat.h"
 
 #include <QDir>
 #include <utility>
@@ -177,7 +178,7 @@ void SessionEngine::ExpandJobDirectory(const DownloadEntry& entry) {
 
 QByteArray SessionEngine::UnsafeEntryReason(const DownloadEntry& entry) const {
     QByteArray reason = UnsafeLocalNameReason(entry.name);
-    if (reason.isEmpty() && (entry.remotePath.contains('\r') || entry.remotePath.contains('\n'))) {
+    if (reason.isEmpty() && BreaksCommandLine(entry.remotePath)) {
         reason = "a name holding a line break"; // no command may carry one
     }
     if (reason.isEmpty() && entry.isDirectory && entry.depth > kMaxTreeDepth) {

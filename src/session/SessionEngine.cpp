@@ -127,7 +127,7 @@ void SessionEngine::SendNextOfCurrentSequence() {
     // would let its text after it be taken as a second command.
     while (FtpCommand* head = currentSequence_->Head()) {
         const QByteArray& text = head->text;
-        if (!text.contains('\r') && !text.contains('\n') && !text.contains('\0')) {
+        if (!BreaksCommandLine(text)) {
             break;
         }
         const std::unique_ptr<FtpCommand> refused = currentSequence_->TakeHead();

@@ -19,14 +19,6 @@ namespace {
 // One writable turn sends at most this many chunks, then the loop runs again.
 constexpr int kMaxSendChunksPerTurn = 64;
 
-QString DateText(const QDateTime& time) {
-    return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
-bool HoldsLineBreak(const QByteArray& text) {
-    return text.contains('\r') || text.contains('\n') || text.contains('\0');
-}
-
 } // namespace
 
 QByteArray ToNetworkLineEnds(const char* data, qint64 length, bool& lastWasCr) {
@@ -138,7 +130,7 @@ void SessionEngine::UploadStep(bool continuing) {
 bool SessionEngine::SkipUnsafeUpload(const UploadEntry& entry) {
     QByteArray reason;
     const QFileInfo local(entry.localPath);
-    if (HoldsLineBreak(entry.remotePath)) {
+    if (BreaksCommandLine(entry.remotePath)) {
         reason = "a name holding a line break"; // no command may carry one
     } else if (local.isSymLink() && !local.exists()) {
         reason = "a link that leads nowhere";
@@ -198,7 +190,7 @@ bool SessionEngine::StartUploadOf(UploadEntry& entry) {
         ConflictQuestion question;
         question.localName = entry.localPath;
         question.localSize = ConflictSizeText(local.size());
-        question.localDate = DateText(local.lastModified());
+        question.localDate = ConflictDateText(local.lastModified());
         question.remoteName = "ftp://" + task.host + task.remotePath;
         question.remoteSize = ConflictSizeText(remoteSize);
         question.localSizeValue = local.size();

@@ -17,6 +17,11 @@ QByteArray ConnectTimeStamp(const QDateTime& localTime);
 bool StartsWithNoCase(const QByteArray& text, const char* prefix);
 bool EqualsNoCase(const QByteArray& a, const char* b);
 
+// True when the text holds a CR, LF or NUL byte: sent in a command, it would end the line early.
+inline bool BreaksCommandLine(const QByteArray& text) {
+    return text.contains('\r') || text.contains('\n') || text.contains('\0');
+}
+
 // A host as typed, without a leading "ftp://" in any letter case.
 QByteArray StripFtpScheme(const QByteArray& host);
 

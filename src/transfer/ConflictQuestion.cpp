@@ -17,4 +17,8 @@ QString ConflictSizeText(qint64 size) {
     return QStringLiteral("%1 byte").arg(size);
 }
 
+QString ConflictDateText(const QDateTime& time) {
+    return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
 } // namespace tessaly

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 namespace tessaly {
@@ -41,5 +42,7 @@ ConflictDefault DefaultConflictChoice(const ConflictQuestion& question);
 
 // "%d byte" of a size.
 QString ConflictSizeText(qint64 size);
+// "yyyy-MM-dd HH:mm:ss" of a modification time.
+QString ConflictDateText(const QDateTime& time);
 
 } // namespace tessaly
