@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 #include <ctime>
 #include <optional>
 #include <sys/stat.h>
@@ -107,6 +108,14 @@ bool Write(const QString& path, QStringView section, QStringView key, QStringVie
 
 } // namespace
 
+// The transient value of a key, its names compared without regard to case as the file's are.
+template <typename Entries> auto FindTransient(Entries& entries, QStringView section, QStringView key) {
+    return std::find_if(entries.begin(), entries.end(), [&](const auto& entry) {
+        return entry.section.compare(section, Qt::CaseInsensitive) == 0 &&
+               entry.key.compare(key, Qt::CaseInsensitive) == 0;
+    });
+}
+
 struct SettingsStore::Snapshot {
     FileIdentity identity;
     LoadedFile file;
@@ -115,6 +124,9 @@ struct SettingsStore::Snapshot {
 SettingsStore::SettingsStore(QString filePath) : filePath_(std::move(filePath)) {}
 
 std::optional<QString> SettingsStore::Read(QStringView section, QStringView key) const {
+    if (const auto found = FindTransient(transient_, section, key); found != transient_.end()) {
+        return found->value;
+    }
     bool settled = false;
     const std::optional<FileIdentity> identity = IdentityOf(filePath_, &settled);
     if (!identity) {
@@ -167,6 +179,14 @@ bool SettingsStore::WriteInt(QStringView section, QStringView key, int value) {
 
 bool SettingsStore::WriteString(QStringView section, QStringView key, const QString& value) {
     return Write(filePath_, section, key, value);
+}
+
+void SettingsStore::SetTransient(QStringView section, QStringView key, const QString& value) {
+    if (const auto found = FindTransient(transient_, section, key); found != transient_.end()) {
+        found->value = value;
+    } else {
+        transient_.push_back({section.toString(), key.toString(), value});
+    }
 }
 
 } // namespace tessaly

@@ -4,6 +4,7 @@
 #include <QStringView>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace tessaly {
 
@@ -12,6 +13,10 @@ namespace tessaly {
 // the next reader; the parsed file is kept only for as long as the file has not changed. Sections and keys
 // compare without regard to case; an absent section or key yields the caller's default. Keys are never
 // deleted.
+//
+// A transient value (SetTransient) stands over the file's for this store and its copies: every read
+// of that key sees it, and no write ever puts it in the file, so a front end can change a setting
+// for one run and leave the file as it was.
 class SettingsStore {
 public:
     explicit SettingsStore(QString filePath);
@@ -31,8 +36,16 @@ public:
     bool WriteInt(QStringView section, QStringView key, int value);
     bool WriteString(QStringView section, QStringView key, const QString& value);
 
+    // Reads of the key see `value` from now on, whatever the file holds or a write puts there.
+    void SetTransient(QStringView section, QStringView key, const QString& value);
+
 private:
     struct Snapshot;
+    struct Transient {
+        QString section;
+        QString key;
+        QString value;
+    };
     std::optional<QString> Read(QStringView section, QStringView key) const;
 
     QString filePath_;
@@ -40,6 +53,7 @@ private:
     // identity (device, inode, size, modification and change times) and was not modified in the
     // last seconds uses it instead of reading and parsing the file again.
     mutable std::shared_ptr<const Snapshot> snapshot_;
+    std::vector<Transient> transient_;
 };
 
 } // namespace tessaly

@@ -110,6 +110,27 @@ TEST_F(SettingsStoreTest, RewriteKeepsOtherLinesAndNeverDeletesKeys) {
                                               "SocksPass=secret\n"));
 }
 
+TEST_F(SettingsStoreTest, TransientValuesAreReadButNeverWritten) {
+    const QByteArray file = "[General]\nUseTimeout=0\n";
+    WriteAll(path(), file);
+    SettingsStore store(path());
+    store.SetTransient(u"General", u"UseTimeout", u"1"_s);
+    store.SetTransient(u"general", u"USETIMEOUT", u"2"_s); // the same key: replaced
+    store.SetTransient(u"Advance", u"IdleCmdList", u"NOOP"_s);
+    EXPECT_EQ(store.GetInt(u"GENERAL", u"usetimeout", 0), 2);
+    EXPECT_EQ(store.GetString(u"Advance", u"IdleCmdList"), u"NOOP"_s);
+    EXPECT_EQ(ReadAll(path()), file);
+    // Writes go to the file, the transient keys stay out of it and keep standing over it; copies
+    // carry them, other stores of the file do not see them.
+    ASSERT_TRUE(store.WriteInt(u"General", u"UseTimeout", 5));
+    ASSERT_TRUE(store.WriteInt(u"General", u"RetryNumber", 3));
+    EXPECT_EQ(ReadAll(path()), QByteArrayView("[General]\nUseTimeout=5\nRetryNumber=3\n"));
+    const SettingsStore copy = store;
+    EXPECT_EQ(copy.GetInt(u"General", u"UseTimeout", 0), 2);
+    EXPECT_EQ(copy.GetInt(u"General", u"RetryNumber", 0), 3);
+    EXPECT_EQ(SettingsStore(path()).GetInt(u"General", u"UseTimeout", 0), 5);
+}
+
 TEST_F(SettingsStoreTest, EveryReadSeesTheFileAsItIsNow) {
     SettingsStore writer(path());
     const SettingsStore reader(path());
