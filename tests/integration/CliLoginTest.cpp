@@ -139,14 +139,19 @@ TEST(CliLogin, PasswordFromAFileOrTheEnvironment) {
     }
 }
 
-// Ctrl+C or a kill while the password is typed ends tessaly-cli as the signal would, and gives the
-// terminal its echo back.
+// Ctrl+C or a kill while the user name or the password is typed ends tessaly-cli as the signal would,
+// and gives the terminal its echo back.
 TEST(CliLoginOnTerminal, ASignalAtThePasswordPromptGivesTheEchoBack) {
     std::unique_ptr<FtpServerProcess> server;
     TESSALY_START_FTP_SERVER_OR_SKIP(server, FtpServerProcess::Kind::Pyftpdlib);
     Cli cli;
-    for (const int signal : {SIGINT, SIGTERM}) {
-        SCOPED_TRACE(::strsignal(signal));
+    struct Case {
+        int signal;
+        bool atPassword;
+    };
+    for (const Case c : {Case{SIGINT, true}, Case{SIGTERM, true}, Case{SIGINT, false}}) {
+        SCOPED_TRACE(std::string(::strsignal(c.signal)) +
+                     (c.atPassword ? " at the password" : " at the user"));
         const std::unique_ptr<TerminalCli> terminal =
             cli.startOnTerminal({QStringLiteral("--user"), server->userName(), QStringLiteral("--pass"),
                                  QStringLiteral("wrong"), Address(*server)});
@@ -154,16 +159,18 @@ TEST(CliLoginOnTerminal, ASignalAtThePasswordPromptGivesTheEchoBack) {
         // The server refuses the password; the user is asked again on the terminal.
         ASSERT_TRUE(terminal->waitForOutput("User name [alice]: ", 30000))
             << terminal->output().toStdString();
-        terminal->type("\r");
-        ASSERT_TRUE(terminal->waitForOutput("Password: ", 10000)) << terminal->output().toStdString();
-        ASSERT_TRUE(terminal->waitForEcho(false, 10000)) << "the prompt left the echo on";
-        if (signal == SIGINT) {
+        if (c.atPassword) {
+            terminal->type("\r");
+            ASSERT_TRUE(terminal->waitForOutput("Password: ", 10000)) << terminal->output().toStdString();
+            ASSERT_TRUE(terminal->waitForEcho(false, 10000)) << "the prompt left the echo on";
+        }
+        if (c.signal == SIGINT) {
             terminal->type("\x03");
         } else {
             ::kill(terminal->pid(), SIGTERM);
         }
         ASSERT_TRUE(terminal->waitForExit(10000)) << terminal->output().toStdString();
-        EXPECT_EQ(terminal->terminatingSignal(), signal);
+        EXPECT_EQ(terminal->terminatingSignal(), c.signal);
         EXPECT_TRUE(terminal->echoOn());
     }
 }

@@ -36,9 +36,10 @@ TEST(CliOptions, HostPortUserPasswordAndCommands) {
 
 TEST(CliOptions, ListingCommands) {
     const CliParseResult r =
-        Parse({"host",  "ls",     "cd", "pub dir", "ls",    "up",  "pwd", "get", "a.bin", "get",
-               "b.bin", "/tmp/x", "ls", "put",     "c.bin", "put", "d",   "in",  "pwd",   "mkdir",
-               "m",     "rename", "a",  "b",       "chmod", "640", "b",   "rm",  "m",     "passwd"});
+        Parse({"host", "ls",    "cd",     "pub dir", "ls",  "up",    "pwd",   "get", "a.bin",
+               "get",  "b.bin", "/tmp/x", "ls",      "put", "c.bin", "put",   "d",   "in",
+               "pwd",  "mkdir", "m",      "rename",  "a",   "b",     "chmod", "640", "b",
+               "rm",   "m",     "passwd", "idle",    "0",   "idle",  "86400"});
     ASSERT_TRUE(r.options) << r.error.toStdString();
     using K = CliCommand::Kind;
     // get takes a local directory unless a command follows it; put LOCAL DIR changes into DIR first.
@@ -58,7 +59,9 @@ TEST(CliOptions, ListingCommands) {
                                                       {K::Rename, "a", {}, {}, "b"},
                                                       {K::Chmod, "640", {}, {}, "b"},
                                                       {K::Rm, "m"},
-                                                      {K::Passwd, {}}}));
+                                                      {K::Passwd, {}},
+                                                      {K::Idle, "0"},
+                                                      {K::Idle, "86400", {}, {}, {}, 86400}}));
 }
 
 TEST(CliOptions, PortDefaultsTo21AndMayComeFromTheOption) {
@@ -100,6 +103,18 @@ TEST(CliOptions, BadArgumentsAreRefused) {
              {"h", "quote", "NOOP\r\nDELE x"},
              {"h", "cd"},
              {"h", "cd", ""},
+             {"h", "idle"},
+             {"h", "idle", "x"},
+             {"h", "idle", "-1"},
+             {"h", "idle", "+5"},
+             {"h", "idle", "1.5"},
+             {"h", "idle", "86401"},
+             {"h", "idle", "99999999999"},
+             {"--timeout", "0", "h"},
+             {"--timeout", "-5", "h"},
+             {"--timeout", " 5", "h"},
+             {"--timeout", "5s", "h"},
+             {"--timeout", "2147483648", "h"},
          }) {
         const CliParseResult r = Parse(words);
         EXPECT_FALSE(r.options.has_value()) << (r.options ? r.options->host.toStdString() : "");
@@ -128,6 +143,38 @@ TEST(CliOptions, OnConflictTakesAnActionAndCancelsByDefault) {
     }
     EXPECT_FALSE(Parse({"h", "--on-conflict"}).options.has_value()) << "options come before the host";
     EXPECT_TRUE(QByteArray(CliUsage()).contains("--on-conflict ACTION"));
+}
+
+// --timeout turns every time-out the engine reads on, in its keys' units, for the run only.
+TEST(CliOptions, TimeoutTurnsTheTimeOutsOnInMemory) {
+    EXPECT_EQ(Parse({"h"}).options->timeoutSeconds, std::nullopt);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tessaly.INI"));
+    const QByteArray file = "[General]\nUseTimeout=0\nFileDownloadTimeout=60\n";
+    {
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(file);
+    }
+    struct Case {
+        const char* seconds;
+        int connect, reply, transferMinutes;
+    };
+    for (const Case& c : {Case{"1", 1, 1, 1}, Case{"60", 60, 60, 1}, Case{"61", 61, 61, 2},
+                          Case{"2147483647", 2147483647, 2147483647, 35791395}}) {
+        const CliParseResult r = Parse({"--timeout", c.seconds, "h"});
+        ASSERT_TRUE(r.options && r.options->timeoutSeconds) << c.seconds << ": " << r.error.toStdString();
+        SettingsStore settings(path);
+        ApplyTimeoutOption(settings, *r.options->timeoutSeconds);
+        EXPECT_EQ(settings.GetInt(u"general", u"usetimeout", 0), 1) << c.seconds;
+        EXPECT_EQ(settings.GetInt(u"General", u"ConnectionTimeout", 20), c.connect) << c.seconds;
+        EXPECT_EQ(settings.GetInt(u"General", u"FtpCommandTimeout", 300), c.reply) << c.seconds;
+        EXPECT_EQ(settings.GetInt(u"General", u"FileUploadTimeout", 60), c.transferMinutes) << c.seconds;
+        EXPECT_EQ(settings.GetInt(u"General", u"FileDownloadTimeout", 60), c.transferMinutes) << c.seconds;
+    }
+    QFile in(path);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    EXPECT_EQ(in.readAll(), file);
 }
 
 TEST(CliOptions, PasswordFromTheCommandLineComesBeforeTheEnvironment) {

@@ -1,5 +1,6 @@
 #include "app/cli/CliDriver.h"
 
+#include "app/cli/InterruptSignals.h"
 #include "session/RemotePath.h"
 
 #include <QDir>
@@ -16,11 +17,45 @@ CliDriver::CliDriver(SessionEngine& engine, TerminalView& view, QList<CliCommand
     // The engine calls its view from inside its own handlers; what the driver does in answer runs on
     // the next turn of the loop.
     view_.onIdle = [this] { QTimer::singleShot(0, &context_, [this] { OnIdle(); }); };
+    // The engine's own idle commands (the keep-alive) may run meanwhile; the next command runs once
+    // the time is up and the engine is idle.
+    idleTimer_.setSingleShot(true);
+    idleTimer_.setTimerType(Qt::PreciseTimer); // a coarse timer may end the wait up to 5 % early
+    QObject::connect(&idleTimer_, &QTimer::timeout, &context_, [this] { OnIdle(); });
 }
 
 void CliDriver::OnIdle() {
-    if (engine_.IsIdle() && !disconnecting_) {
+    if (engine_.IsIdle() && !disconnecting_ && !idleTimer_.isActive()) {
         RunNext();
+    }
+}
+
+void CliDriver::Interrupt(int signal) {
+    const bool again = interruptSignal_ != 0;
+    interruptSignal_ = signal;
+    next_ = commands_.size();
+    idleTimer_.stop();
+    if (!engine_.Session()) {
+        return;
+    }
+    if (again || engine_.IsIdle()) {
+        disconnecting_ = true;
+        engine_.Disconnect();
+        return;
+    }
+    engine_.AbortCommand();
+    if (!engine_.Session()) {
+        return;
+    }
+    // A single operation is dropped without a word to the server, and the engine says nothing: it
+    // is idle now. Otherwise the server's answer to the abort is awaited (the progress line, if any,
+    // has ended with the job's rows).
+    if (engine_.IsIdle()) {
+        disconnecting_ = true;
+        engine_.Disconnect();
+    } else {
+        std::fputs("tessaly-cli: interrupted: waiting for the server; interrupt again to quit at once\n",
+                   stderr);
     }
 }
 
@@ -74,6 +109,9 @@ void CliDriver::RunNext() {
                 return;
             }
             break;
+        case CliCommand::Kind::Idle:
+            idleTimer_.start(command.seconds * 1000);
+            return;
         }
     }
     disconnecting_ = true;
@@ -126,6 +164,8 @@ bool CliDriver::RunRemoteOperation(const CliCommand& command) {
     }
     case CliCommand::Kind::Passwd: {
         // Never from the command line, where other users could read it: one line each on stdin.
+        // Ctrl+C while they are typed ends the program at once.
+        const DefaultInterruptActions endingSignals;
         QFile input;
         if (!input.open(stdin, QIODevice::ReadOnly)) {
             transferFailed_ = true;
@@ -199,6 +239,9 @@ void CliDriver::PrintListing() const {
 }
 
 int CliDriver::ExitStatus() const {
+    if (interruptSignal_ != 0) {
+        return 128 + interruptSignal_;
+    }
     if (!view_.loggedIn()) {
         return 2;
     }

@@ -5,6 +5,7 @@
 #include "session/SessionEngine.h"
 
 #include <QObject>
+#include <QTimer>
 
 namespace tessaly {
 
@@ -16,8 +17,14 @@ public:
     CliDriver(SessionEngine& engine, TerminalView& view, QList<CliCommand> commands, bool outputOnTerminal);
 
     // Called when the session has ended: 0 logged in and every command succeeded, 1 logged in but
-    // something failed, 2 the session ended before or during login.
+    // something failed, 2 the session ended before or during login; 128 + the signal's number after
+    // Interrupt.
     int ExitStatus() const;
+
+    // Ctrl+C or SIGTERM: no further command runs; what runs is aborted as the Abort command does it
+    // (ABOR for a transfer at the server, the partial file kept), and the session is closed once the
+    // engine is idle again. A second call while that is still waiting closes the session at once.
+    void Interrupt(int signal);
 
 private:
     void OnIdle();
@@ -35,6 +42,8 @@ private:
     bool outputOnTerminal_;
     bool disconnecting_ = false;
     bool transferFailed_ = false;
+    int interruptSignal_ = 0;
+    QTimer idleTimer_; // runs while `idle` waits
     QObject context_;
 };
 

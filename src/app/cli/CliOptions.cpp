@@ -3,6 +3,7 @@
 #include <QFile>
 #include <algorithm>
 #include <array>
+#include <limits>
 
 namespace tessaly {
 
@@ -16,7 +17,7 @@ struct CommandSyntax {
     bool optionalDirectory;
 };
 
-constexpr std::array<CommandSyntax, 12> kCommandSyntax = {{
+constexpr std::array<CommandSyntax, 13> kCommandSyntax = {{
     {u"ls", CliCommand::Kind::Ls, 0, false},
     {u"up", CliCommand::Kind::Up, 0, false},
     {u"pwd", CliCommand::Kind::Pwd, 0, false},
@@ -25,6 +26,7 @@ constexpr std::array<CommandSyntax, 12> kCommandSyntax = {{
     {u"cd", CliCommand::Kind::Cd, 1, false},
     {u"mkdir", CliCommand::Kind::Mkdir, 1, false},
     {u"rm", CliCommand::Kind::Rm, 1, false},
+    {u"idle", CliCommand::Kind::Idle, 1, false},
     {u"get", CliCommand::Kind::Get, 1, true},
     {u"put", CliCommand::Kind::Put, 1, true},
     {u"rename", CliCommand::Kind::Rename, 2, false},
@@ -46,6 +48,32 @@ bool IsOctalMode(const QByteArray& mode) {
 // A password file whose first line is longer than this is refused rather than read to its end (it
 // may be a device that never ends a line).
 constexpr qsizetype kMaxPasswordLength = 4096;
+
+// A whole number of ASCII digits from `low` to `high`; nothing for anything else (a sign, blanks, a
+// fraction, a number out of range).
+std::optional<int> ParseCount(QStringView text, int low, int high) {
+    if (text.isEmpty() || text.size() > 10 ||
+        !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; })) {
+        return std::nullopt;
+    }
+    const qint64 value = text.toLongLong();
+    if (value < low || value > high) {
+        return std::nullopt;
+    }
+    return static_cast<int>(value);
+}
+
+// The time-outs --timeout turns on: each key with the seconds its unit holds.
+struct TimeoutKey {
+    const char16_t* key;
+    int unitSeconds;
+};
+constexpr std::array<TimeoutKey, 4> kTimeoutKeys = {{
+    {u"ConnectionTimeout", 1},
+    {u"FtpCommandTimeout", 1},
+    {u"FileUploadTimeout", 60},
+    {u"FileDownloadTimeout", 60},
+}};
 
 std::optional<quint16> ParsePort(const QString& text) {
     bool ok = false;
@@ -98,6 +126,14 @@ std::optional<QByteArray> ReadPasswordFile(const QString& path, QString* error) 
 
 } // namespace
 
+void ApplyTimeoutOption(SettingsStore& settings, int seconds) {
+    settings.SetTransient(u"General", u"UseTimeout", QStringLiteral("1"));
+    for (const TimeoutKey& timeout : kTimeoutKeys) {
+        const qint64 units = (qint64{seconds} + timeout.unitSeconds - 1) / timeout.unitSeconds;
+        settings.SetTransient(u"General", QStringView(timeout.key), QString::number(units));
+    }
+}
+
 CliEnvironment CliEnvironment::FromProcess() {
     CliEnvironment environment;
     const QByteArray password = qgetenv(kPasswordVariable);
@@ -109,7 +145,8 @@ CliEnvironment CliEnvironment::FromProcess() {
 
 const char* CliUsage() {
     return "usage: tessaly-cli [--user NAME] [--pass PASSWORD | --pass-file FILE] [--port N]\n"
-           "                   [--config-dir DIR] [--on-conflict ACTION] HOST[:PORT] [COMMAND ...]\n"
+           "                   [--config-dir DIR] [--on-conflict ACTION] [--timeout SECONDS]\n"
+           "                   HOST[:PORT] [COMMAND ...]\n"
            "       tessaly-cli --help\n"
            "password, the first of:\n"
            "  --pass PASSWORD   on the command line, where every local user can read it in the process\n"
@@ -124,6 +161,13 @@ const char* CliUsage() {
            "             has no REST, or the target is not shorter than the source)\n"
            "  rename     write the file beside the target as Temp_name_of_NAME\n"
            "  skip       leave the target alone and go on with the next file\n"
+           "--timeout SECONDS\n"
+           "  for this run only (the settings file is not changed): a connection attempt, a\n"
+           "  command's reply and a transfer that stands still (counted in whole minutes, rounded up)\n"
+           "  time out after SECONDS; the attempt is retried or given up, the command or job aborted\n"
+           "Ctrl+C (or SIGTERM) aborts what runs as Abort does (ABOR for a transfer; the partial\n"
+           "file stays, for a later get to resume), closes the session and exits with 130 (143 for\n"
+           "SIGTERM); a second Ctrl+C while the server has not answered ends at once\n"
            "commands, run in order after login:\n"
            "  quote LINE   send LINE to the server as it is\n"
            "  ls           print the current listing: type, name, size, date, time, permissions\n"
@@ -147,10 +191,13 @@ const char* CliUsage() {
            "               (links are deleted themselves, never followed)\n"
            "  passwd       change the password: the old and the new one are read from standard input,\n"
            "               one a line\n"
+           "  idle SECONDS stay connected and idle for SECONDS (0 to 86400): the keep-alive the\n"
+           "               settings turn on keeps the connection open meanwhile\n"
            "on a terminal, control characters from the server are shown as \\xNN and a backslash as \\\\;\n"
            "pipes and files get the bytes as they are\n"
            "exit status: 0 logged in and every command succeeded, 1 logged in but a command failed,\n"
-           "             2 the session ended before or during login, 64 bad arguments\n";
+           "             2 the session ended before or during login, 64 bad arguments,\n"
+           "             130 interrupted (Ctrl+C), 143 terminated (SIGTERM)\n";
 }
 
 CliParseResult ParseCliArguments(const QStringList& arguments, const CliEnvironment& environment) {
@@ -203,6 +250,11 @@ CliParseResult ParseCliArguments(const QStringList& arguments, const CliEnvironm
                                 .arg(value));
             }
             options.onConflict = known->choice;
+        } else if (argument == u"--timeout") {
+            options.timeoutSeconds = ParseCount(value, 1, std::numeric_limits<int>::max());
+            if (!options.timeoutSeconds) {
+                return Fail(QStringLiteral("bad --timeout: %1 (seconds, 1 or more)").arg(value));
+            }
         } else {
             return Fail(QStringLiteral("unknown option: ") + argument);
         }
@@ -250,6 +302,15 @@ CliParseResult ParseCliArguments(const QStringList& arguments, const CliEnvironm
         }
         if (syntax->kind == CliCommand::Kind::Chmod && !IsOctalMode(parsed.argument)) {
             return Fail(QStringLiteral("chmod needs a mode of three octal digits, such as 644"));
+        }
+        if (syntax->kind == CliCommand::Kind::Idle) {
+            const std::optional<int> seconds =
+                ParseCount(QString::fromUtf8(parsed.argument), 0, kMaxIdleSeconds);
+            if (!seconds) {
+                return Fail(
+                    QStringLiteral("idle needs a number of seconds from 0 to %1").arg(kMaxIdleSeconds));
+            }
+            parsed.seconds = *seconds;
         }
         // get and put take a directory, unless the next word is a command.
         QString directory;

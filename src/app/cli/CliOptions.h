@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/SettingsStore.h"
 #include "transfer/ConflictQuestion.h"
 
 #include <QByteArray>
@@ -12,7 +13,8 @@ namespace tessaly {
 
 // The command line of tessaly-cli:
 //   tessaly-cli [--user NAME] [--pass PASSWORD | --pass-file FILE] [--port N] [--config-dir DIR]
-//               [--on-conflict overwrite|resume|rename|skip|cancel] HOST[:PORT] [COMMAND ...]
+//               [--on-conflict overwrite|resume|rename|skip|cancel] [--timeout SECONDS]
+//               HOST[:PORT] [COMMAND ...]
 //   tessaly-cli --help
 // The password is the first of: --pass or --pass-file (not both), the environment variable
 // TESSALY_PASSWORD when it is set and not empty, none (anonymous logins then send the configured
@@ -24,13 +26,15 @@ namespace tessaly {
 //   pwd         print the current directory
 //   put LOCAL [REMOTE-DIR]  upload a file or directory (REMOTE-DIR: cd there first)
 //   mkdir NAME, rename OLD NEW, chmod MODE NAME, rm NAME, passwd
+//   idle SECONDS  stay connected and idle that long (0 to kMaxIdleSeconds)
 struct CliCommand {
-    enum class Kind { Quote, Ls, Cd, Up, Pwd, Get, Put, Mkdir, Rename, Chmod, Rm, Passwd };
+    enum class Kind { Quote, Ls, Cd, Up, Pwd, Get, Put, Mkdir, Rename, Chmod, Rm, Passwd, Idle };
     Kind kind;
     QByteArray argument;
     QString localDirectory = {}; // get: where the file goes; empty: the working directory
     QString localPath = {};      // put: the file or directory to upload
     QByteArray second = {};      // rename: the new name; chmod: the name
+    int seconds = 0;             // idle: how long
     friend bool operator==(const CliCommand&, const CliCommand&) = default;
 };
 
@@ -43,8 +47,17 @@ struct CliOptions {
     QString configDir;
     // What a transfer does with a file whose target exists (--on-conflict); none cancels the job.
     std::optional<ConflictChoice> onConflict;
+    // --timeout: the reply, connect and transfer time-outs for this run, in seconds (1 or more).
+    std::optional<int> timeoutSeconds;
     QList<CliCommand> commands;
 };
+
+inline constexpr int kMaxIdleSeconds = 24 * 60 * 60;
+
+// Turns the time-outs on in `settings` for this run only (transient values, never written): the
+// connect and reply time-outs of `seconds`, the transfer inactivity time-outs, which count whole
+// minutes, of `seconds` rounded up to minutes. The engine cuts a period longer than its timers hold.
+void ApplyTimeoutOption(SettingsStore& settings, int seconds);
 
 // What the process environment adds to the command line.
 struct CliEnvironment {

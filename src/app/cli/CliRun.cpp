@@ -4,6 +4,7 @@
 
 #include "app/cli/CliDriver.h"
 #include "app/cli/CliOptions.h"
+#include "app/cli/InterruptSignals.h"
 #include "app/cli/TerminalView.h"
 #include "session/SessionEngine.h"
 #include "settings/ConfigLocation.h"
@@ -37,6 +38,9 @@ int RunCli(QCoreApplication& app) {
     }
     const QString directory = options.configDir.isEmpty() ? ConfigDirectory() : options.configDir;
     SettingsStore settings(directory + u'/' + QString::fromUtf16(kSettingsFileName));
+    if (options.timeoutSeconds) {
+        ApplyTimeoutOption(settings, *options.timeoutSeconds);
+    }
 
     SessionEngine::StartRequest request;
     request.host = options.host;
@@ -57,7 +61,20 @@ int RunCli(QCoreApplication& app) {
     view.SetConflictAction(options.onConflict);
     SessionEngine engine(view, settings);
     CliDriver driver(engine, view, options.commands, ::isatty(STDOUT_FILENO) != 0);
-    view.onClosed = [&] { QTimer::singleShot(0, &app, [&] { app.exit(driver.ExitStatus()); }); };
+    // Ctrl+C and SIGTERM abort what runs; once the session is gone, nothing more happens: the
+    // program ends.
+    InterruptSignals interrupts([&](int signal) {
+        driver.Interrupt(signal);
+        if (!engine.Session()) {
+            app.exit(driver.ExitStatus());
+        }
+    });
+    view.onClosed = [&] {
+        QTimer::singleShot(0, &app, [&] {
+            interrupts.DeliverPending(); // a signal that came meanwhile tells the exit status
+            app.exit(driver.ExitStatus());
+        });
+    };
     engine.StartSession(request);
     if (!engine.Session()) {
         return kExitNotLoggedIn; // "RetryNumber" 0: no attempt is made

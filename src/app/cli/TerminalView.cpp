@@ -1,5 +1,6 @@
 #include "app/cli/TerminalView.h"
 
+#include "app/cli/InterruptSignals.h"
 #include "transfer/TransferMeter.h"
 
 #include <array>
@@ -207,6 +208,8 @@ bool TerminalView::AskLogin(LoginRequest& request) {
     AppendShown(question, request.userName);
     question += "]: ";
     Write(question);
+    // Ctrl+C or SIGTERM at the question ends the program at once, instead of after the next Enter.
+    const DefaultInterruptActions endingSignals;
     const std::string user = ReadLine();
     if (!std::cin) {
         return false;
