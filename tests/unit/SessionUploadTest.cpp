@@ -7,10 +7,14 @@
 #include "support/EventPump.h"
 #include "support/ListingScript.h"
 #include "support/ScriptedPeer.h"
+#include "support/SlowReader.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QtEndian>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace tessaly::test {
@@ -37,6 +41,19 @@ protected:
         control.expectLine(type).send("200 ok\r\n");
         control.expectLine("PASV").send(ScriptedPeer::pasvReplyFor(data.port()));
         control.expectLine("STOR " + path).send("150 go\r\n");
+    }
+    bool waitJobEnded(int timeoutMs) {
+        return pumpEventsUntil(
+            [&] { return control.finished() && !h.engine().Session()->jobRunning && h.engine().IsIdle(); },
+            timeoutMs);
+    }
+    // The job ends with the directory listed again.
+    void serveJobEndListing() {
+        control.expectLine("PWD").send("257 \"/\"\r\n").expectLine("TYPE A").send("200 ok\r\n");
+        control.expectLine("PASV").send(ScriptedPeer::pasvReplyFor(data.port()));
+        control.expectLine("LIST").send("150 here\r\n");
+        data.accept().close();
+        control.pause(50).send("226 done\r\n");
     }
     void refuseSize(const QByteArray& path) {
         control.expectLine("TYPE I")
@@ -108,20 +125,12 @@ TEST_F(SessionUpload, EachFileEndsByItselfAndTheJobGoesOn) {
     control.expectLine("REST 6").send("350 ok\r\n").expectLine("STOR /resume.bin").send("150 go\r\n");
     data.accept().expectClosedByClient();
     control.pause(50).send("226 done\r\n");
-    // The job ends with the directory listed again.
-    control.expectLine("PWD").send("257 \"/\"\r\n").expectLine("TYPE A").send("200 ok\r\n");
-    control.expectLine("PASV").send(ScriptedPeer::pasvReplyFor(data.port()));
-    control.expectLine("LIST").send("150 here\r\n");
-    data.accept().close();
-    control.pause(50).send("226 done\r\n");
+    serveJobEndListing();
 
     ASSERT_TRUE(
         h.engine().UploadPaths({source.filePath(QStringLiteral("top")), refused, noRest, gone, cut, resume}));
     ASSERT_TRUE(QFile::remove(gone));
-    ASSERT_TRUE(pumpEventsUntil(
-        [&] { return control.finished() && !h.engine().Session()->jobRunning && h.engine().IsIdle(); },
-        20000))
-        << h.view.joined() << control.failureText();
+    ASSERT_TRUE(waitJobEnded(20000)) << h.view.joined() << control.failureText();
     EXPECT_EQ(control.failureText(), "");
     EXPECT_EQ(data.failureText(), "");
     // Connection 0 carried the first listing.
@@ -168,6 +177,70 @@ TEST_F(SessionUpload, AbortSendsAborAndListsAgain) {
         [&] { return control.finished() && h.engine().IsIdle() && h.view.paneEnabled; }, 5000))
         << h.view.joined() << control.failureText();
     EXPECT_EQ(control.failureText(), "");
+}
+
+// A server that reads nothing for a while and then reads slowly. Loopback lets the client's send
+// buffer grow to a few MiB, so the file is larger than that: the socket would block before the
+// server reads and again while it reads, the loop runs meanwhile, and what the socket did not take
+// goes out later, so the server has the file exactly (a lost or doubled byte would show in its
+// numbered words).
+TEST_F(SessionUpload, SlowReaderGetsTheExactFileWhileTheLoopRuns) {
+    QByteArray contents(6 << 20, Qt::Uninitialized);
+    for (qsizetype word = 0; word < contents.size() / 4; ++word) {
+        qToLittleEndian(static_cast<quint32>(word), contents.data() + word * 4);
+    }
+    const QString big = write(QStringLiteral("big.bin"), contents);
+    h.setInt(u"General", u"UseTimeout", 1); // the upload timer runs exactly while a send would block
+    SlowReader reader(4096, 8192, 1);
+    refuseSize("/big.bin");
+    control.expectLine("TYPE I").send("200 ok\r\n");
+    control.expectLine("PASV").send(ScriptedPeer::pasvReplyFor(reader.port()));
+    control.expectLine("STOR /big.bin").send("150 go\r\n");
+    // Counted from the loop: its turns, and the places in the file where a send would block.
+    int ticks = 0;
+    int blocks = 0;
+    qint64 blockedAt = -1;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        ++ticks;
+        if (h.engine().UploadTimer().isActive() && !h.view.taskRows.isEmpty() &&
+            h.view.taskRows[0].progress != blockedAt) {
+            ++blocks;
+            blockedAt = h.view.taskRows[0].progress;
+        }
+    });
+    ticker.start(5);
+
+    ASSERT_TRUE(h.engine().UploadPaths({big}));
+    ASSERT_TRUE(pumpEventsUntil([&] { return blocks > 0; }, 5000))
+        << h.view.joined() << control.failureText() << reader.failure();
+    // Blocked: the loop goes on, and the once-a-second figures still reach the window.
+    const int ticksAtBlock = ticks;
+    ASSERT_TRUE(
+        pumpEventsUntil([&] { return ticks >= ticksAtBlock + 20 && !h.view.speedText.isEmpty(); }, 5000));
+    ASSERT_EQ(h.view.taskRows.size(), 1);
+    EXPECT_LT(h.view.taskRows[0].progress, contents.size());
+    EXPECT_EQ(reader.received(), "");
+
+    reader.release();
+    ASSERT_TRUE(pumpEventsUntil([&] { return reader.finished(); }, 20000))
+        << h.view.joined() << reader.failure() << " got " << reader.received().size();
+    EXPECT_GE(blocks, 2); // the slow reader made the socket block again, further on
+    // The final reply ends the file; the job ends with the directory listed again.
+    control.pause(20).send("226 Transfer complete.\r\n");
+    serveJobEndListing();
+    ASSERT_TRUE(waitJobEnded(10000)) << h.view.joined() << control.failureText();
+    EXPECT_EQ(control.failureText(), "");
+    EXPECT_EQ(reader.failure(), "");
+    const QByteArray got = reader.received();
+    ASSERT_EQ(got.size(), contents.size());
+    EXPECT_TRUE(got == contents) << "first difference at byte "
+                                 << std::mismatch(got.begin(), got.end(), contents.begin()).first -
+                                        got.begin();
+    EXPECT_TRUE(h.view.texts().contains("226 Transfer complete.")) << h.view.joined();
+    EXPECT_TRUE(h.view.failureReports.isEmpty()) << h.view.reportedTexts().constData();
+    EXPECT_TRUE(h.view.taskRows.isEmpty());
+    EXPECT_TRUE(h.view.paneEnabled);
 }
 
 TEST(UploadJob, LineEndsGoOutAsCrLf) {
