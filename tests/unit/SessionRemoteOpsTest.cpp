@@ -1,6 +1,6 @@
 // Remote operations against a scripted server: the recursive delete's command order and the faults
 // that must not make it leave the selected tree, a rename that takes its chmod with it when refused,
-// and the password change.
+// the password change, and an aborted delete, which tells the server nothing.
 #include "support/EngineHarness.h"
 #include "support/EventPump.h"
 #include "support/ListingScript.h"
@@ -74,16 +74,40 @@ TEST_F(SessionRemoteOps, DeleteRemovesOnlyTheSelectedTrees) {
     }
 }
 
+// Abort of a delete job sends no ABOR: the job stops, the reply to the command on its way is still
+// taken as that command's, the starting directory is listed again, and the next command gets its
+// own reply.
+TEST_F(SessionRemoteOps, AbortOfDeleteSendsNoAbor) {
+    serveDirectory("/a", "/a", Line('-', "b.txt") + Line('-', "c.txt"));
+    control.expectLine("DELE /a/b.txt");
+    ASSERT_TRUE(h.engine().DeleteItems({directories().front()}));
+    ASSERT_TRUE(control.runEventLoopUntilFinished(10000)) << h.view.joined() << control.failureText();
+    h.engine().AbortCommand();
+    EXPECT_FALSE(h.engine().Session()->jobRunning);
+    control.pause(50).send("250 Deleted.\r\n");
+    serveDirectory("/", "/", Line('d', "a") + Line('-', "keep.txt"));
+    ASSERT_TRUE(waitQuiet()) << h.view.joined() << control.failureText();
+    control.expectLine("MKD n").send("257 \"/n\" created.\r\n");
+    serveDirectory("/", "/", Line('d', "a") + Line('d', "n") + Line('-', "keep.txt"));
+    ASSERT_TRUE(h.engine().MakeDirectory("n"));
+    ASSERT_TRUE(waitQuiet()) << h.view.joined() << control.failureText();
+    EXPECT_EQ(control.failureText(), "");
+    EXPECT_FALSE(control.receivedLines().contains("ABOR"));
+    EXPECT_EQ(h.engine().Session()->currentDirectory, "/");
+    EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"a", "n", "keep.txt"}));
+    EXPECT_TRUE(h.view.failureReports.isEmpty()) << h.view.reportedTexts().constData();
+}
+
 // A refused RNFR sends no RNTO and no chmod; a refused RNTO drops the chmod of the new name; a
-// rename and a chmod that go through are followed by a listing. SITE PSWD, once taken, becomes the
-// session's password.
+// rename and a chmod that go through are followed by a listing. A refused SITE PSWD is reported and
+// changes nothing; once taken, the new password becomes the session's.
 TEST_F(SessionRemoteOps, RenameChmodAndPassword) {
     control.expectLine("RNFR keep.txt").send("550 No such file.\r\n");
     control.expectLine("RNFR keep.txt").send("350 ok\r\n").expectLine("RNTO new.txt").send("553 Exists.\r\n");
     control.expectLine("RNFR keep.txt").send("350 ok\r\n").expectLine("RNTO other.txt").send("250 ok\r\n");
     control.expectLine("SITE CHMOD 640 other.txt").send("200 ok\r\n");
     serveDirectory("/", "/", Line('-', "other.txt"));
-    control.expectLine("SITE PSWD \"secret\" \"better\"").send("200 Password changed.\r\n");
+    control.expectLine("SITE PSWD \"secret\" \"worse\"").send("530 Not allowed.\r\n");
 
     ASSERT_TRUE(h.engine().ApplyRemoteProperties("keep.txt", "new.txt", 0644, 0600));
     ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
@@ -93,6 +117,14 @@ TEST_F(SessionRemoteOps, RenameChmodAndPassword) {
     ASSERT_TRUE(h.engine().ApplyRemoteProperties("keep.txt", "other.txt", 0644, 0640));
     ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText(); // the sequence
     ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText(); // the listing after it
+    ASSERT_TRUE(h.engine().ChangePassword("secret", "worse"));
+    ASSERT_TRUE(waitQuiet()) << h.view.joined() << control.failureText();
+    EXPECT_EQ(h.engine().Session()->password, "secret");
+    ASSERT_FALSE(h.view.failureReports.isEmpty());
+    EXPECT_TRUE(h.view.failureReports.back().back().text.contains("530 Not allowed."))
+        << h.view.reportedTexts().constData();
+    EXPECT_FALSE(h.view.reportedTexts().contains("worse")); // shown as the log shows it, masked
+    control.expectLine("SITE PSWD \"secret\" \"better\"").send("200 Password changed.\r\n");
     ASSERT_TRUE(h.engine().ChangePassword("secret", "better"));
     ASSERT_TRUE(waitQuiet()) << h.view.joined() << control.failureText();
     EXPECT_EQ(control.failureText(), "");
