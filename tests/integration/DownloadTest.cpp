@@ -8,7 +8,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
-#include <unistd.h>
 
 namespace tessaly::test {
 namespace {
@@ -28,17 +27,6 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
 QByteArray ReadFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-// Puts the shared random file into the server's root as `name`: a hard link (a symbolic one would
-// point out of a chrooted server's reach), or a copy where no link can be made.
-void ServeRandomFile(const FtpServerProcess& server, const QString& name) {
-    const RandomTestFile& random = SharedRandomFile();
-    ASSERT_FALSE(random.sha256.isEmpty()) << "cannot make " << qPrintable(random.path);
-    const QString target = server.root() + u'/' + name;
-    const bool linked =
-        ::link(QFile::encodeName(random.path).constData(), QFile::encodeName(target).constData()) == 0;
-    ASSERT_TRUE(linked || QFile::copy(random.path, target)) << qPrintable(target);
 }
 
 // About 64 KiB of text with lines of many lengths, so that line ends fall across every chunk border,

@@ -2,7 +2,6 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <algorithm>
 #include <csignal>
@@ -36,14 +35,28 @@ Cli::Cli()
 }
 
 CliRun Cli::run(const QStringList& arguments, int timeoutMs) {
-    QProcess process;
-    process.setProgram(QStringLiteral(TESSALY_CLI_PATH));
-    process.setArguments(QStringList{QStringLiteral("--config-dir"), config_.path()} + arguments);
-    process.setProcessEnvironment(environment_);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start();
+    const std::unique_ptr<QProcess> process = start(arguments);
+    return finish(*process, timeoutMs);
+}
+
+std::unique_ptr<QProcess> Cli::start(const QStringList& arguments) {
+    auto process = std::make_unique<QProcess>();
+    process->setProgram(QStringLiteral(TESSALY_CLI_PATH));
+    process->setArguments(QStringList{QStringLiteral("--config-dir"), config_.path()} + arguments);
+    process->setProcessEnvironment(environment_);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->start();
+    process->waitForStarted();
+    return process;
+}
+
+CliRun Cli::finish(QProcess& process, int timeoutMs) {
     CliRun result;
-    if (!process.waitForFinished(timeoutMs)) {
+    // One that has ended already (waitForFinished() is false then) is not waited for.
+    const bool ended =
+        (process.state() == QProcess::NotRunning && process.error() != QProcess::FailedToStart) ||
+        process.waitForFinished(timeoutMs);
+    if (!ended) {
         // What it wrote until then tells where it hung.
         process.kill();
         process.waitForFinished();

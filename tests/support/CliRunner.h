@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -36,6 +37,10 @@ public:
     // With pipes for standard output and error and no terminal on standard input. One that still runs
     // after timeoutMs is killed: its exitCode is -1, and its output is what it wrote until then.
     CliRun run(const QStringList& arguments, int timeoutMs = 60000);
+    // The same in two halves: start() returns once it runs, finish() waits for its end as run() does.
+    // Destroying the process object before it has ended kills it by its PID.
+    std::unique_ptr<QProcess> start(const QStringList& arguments);
+    static CliRun finish(QProcess& process, int timeoutMs = 60000);
     // On a pseudo-terminal of its own.
     std::unique_ptr<TerminalCli> startOnTerminal(const QStringList& arguments);
 

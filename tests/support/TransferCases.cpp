@@ -1,10 +1,23 @@
 #include "support/TransferCases.h"
 
+#include "support/TestFiles.h"
+
+#include <QFile>
 #include <algorithm>
+#include <unistd.h>
 
 namespace tessaly::test {
 
 using namespace Qt::StringLiterals;
+
+void ServeRandomFile(const FtpServerProcess& server, const QString& name) {
+    const RandomTestFile& random = SharedRandomFile();
+    ASSERT_FALSE(random.sha256.isEmpty()) << "cannot make " << qPrintable(random.path);
+    const QString target = server.root() + u'/' + name;
+    const bool linked =
+        ::link(QFile::encodeName(random.path).constData(), QFile::encodeName(target).constData()) == 0;
+    ASSERT_TRUE(linked || QFile::copy(random.path, target)) << qPrintable(target);
+}
 
 void ServerModeTest::login() {
     h.setInt(u"Advance", u"PasvMode", GetParam().passive ? 1 : 0);

@@ -79,6 +79,10 @@ protected:
 // (a path ending in it), or "" when there was none.
 QByteArray TypeBeforeTransfer(const QList<QByteArray>& texts, QByteArrayView verb, QByteArrayView name);
 
+// Puts the shared random file (SharedRandomFile) into the server's root as `name`: a hard link (a
+// symbolic one would point out of a chrooted server's reach), or a copy where no link can be made.
+void ServeRandomFile(const FtpServerProcess& server, const QString& name);
+
 // Points the settings at the proxy, with the passive data connections that go through it.
 void UseProxy(SettingsStore& settings, const ProxyProcess& proxy, int socksType);
 // True when the proxy's log names a passive port of the server: a data connection went through it.
