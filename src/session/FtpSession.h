@@ -68,9 +68,11 @@ struct FtpSession {
     QByteArray viewFile;
     int viewAction = -1;
     bool savePassword = false;
-    bool connected = false;                // the control connection is established
-    bool forceSend = false;                // lets the abort go out while a reply is awaited
-    bool refreshPending = false;           // the listing must be fetched again after this reply
+    bool connected = false;      // the control connection is established
+    bool forceSend = false;      // lets the abort go out while a reply is awaited
+    bool refreshPending = false; // the listing must be fetched again after this reply
+    QByteArray serverType;       // the TYPE command the server last took ("TYPE I"); empty: not known
+    int owedReplies = 0;         // final replies still to come for commands given up by an abort
     bool toldPassiveThroughTunnel = false; // the log said once that a tunnel forces passive mode
     std::vector<FailureRecord> failedCommands;
     bool jobRunning = false;

@@ -116,7 +116,7 @@ void SessionEngine::ConnectSession() {
     control_->viaProxy = false;
     control_->ConnectToHost(StripFtpScheme(session_->host), session_->port);
     if (ReadInt(u"General", u"UseTimeout", 0) != 0) {
-        connectTimer_.start(TimerPeriod(ReadInt(u"General", u"ConnectionTimeout", 20), 1000));
+        connectTimer_.start(TimeoutPeriod(ReadInt(u"General", u"ConnectionTimeout", 20), secondMs_, 20));
     }
 }
 
@@ -157,6 +157,7 @@ void SessionEngine::OnControlConnected(int error) {
         case 0:
             session_->connected = true;
             WriteLog(LogKind::Status, "Connecting now...");
+            StartReplyTimer(); // a server that says nothing does not keep the session waiting
             break;
         case 2:
             WriteLog(LogKind::Status, "Proxy requisition failed!");
@@ -176,6 +177,7 @@ void SessionEngine::OnControlConnected(int error) {
     }
     session_->connected = true;
     WriteLog(LogKind::Status, "Connect successful, receive welcome message...");
+    StartReplyTimer(); // the welcome is waited for as long as any reply
 }
 
 void SessionEngine::OnControlClosed(int /*error*/) {
@@ -248,7 +250,7 @@ void SessionEngine::WaitThenRetry(const char* waitText) {
     }
     // The wait runs on the event loop: the window stays responsive, and closing the session
     // meanwhile cancels the attempt.
-    retryWaitTimer_.start(TimerPeriod(wait, 1000));
+    retryWaitTimer_.start(TimerPeriod(wait, secondMs_));
 }
 
 void SessionEngine::OnConnectTimeout() {

@@ -138,6 +138,10 @@ std::unique_ptr<DownloadEntry> SessionEngine::MakeDownloadEntry(const QByteArray
 }
 
 bool SessionEngine::DownloadItems(const QList<RemoteItem>& items, const QString& localDirectory) {
+    if (DeferBehindKeepAlive(
+            [this, items, localDirectory] { return DownloadItems(items, localDirectory); })) {
+        return true;
+    }
     if (!session_ || items.isEmpty() || !StartDownloadJob(localDirectory)) {
         return false;
     }
@@ -154,12 +158,15 @@ bool SessionEngine::DownloadItems(const QList<RemoteItem>& items, const QString&
 }
 
 bool SessionEngine::DownloadByPath(const QByteArray& path, const QString& localDirectory) {
+    if (DeferBehindKeepAlive([this, path, localDirectory] { return DownloadByPath(path, localDirectory); })) {
+        return true;
+    }
     if (!session_ || path.isEmpty() || !StartDownloadJob(localDirectory)) {
         return false;
     }
     session_->pendingDownloadPath = path;
     currentSequence_ = std::make_unique<CommandSequence>(SequenceKind::Plain);
-    currentSequence_->Append("TYPE I"); // SIZE counts the bytes as stored
+    AppendTypeCommand(*currentSequence_, "TYPE I"); // SIZE counts the bytes as stored
     currentSequence_->Append("SIZE " + path);
     SendNextOfCurrentSequence();
     return true;
@@ -300,7 +307,7 @@ QByteArray SessionEngine::SendTransferCommands(const TransferTask& task, const Q
     if (!currentSequence_) {
         currentSequence_ = std::make_unique<CommandSequence>(SequenceKind::Plain);
     }
-    currentSequence_->Append(type);
+    AppendTypeCommand(*currentSequence_, type);
     session_->listingMode = false;
     QueueDataConnectionCommand(*currentSequence_);
     if (resume) {
@@ -398,13 +405,16 @@ void SessionEngine::ReceiveFileData() {
 
 void SessionEngine::RestartDownloadTimer() {
     if (ReadInt(u"General", u"UseTimeout", 0) != 0) {
-        downloadTimer_.start(TimerPeriod(ReadInt(u"General", u"FileDownloadTimeout", 60), 60000));
+        downloadTimer_.start(TimeoutPeriod(ReadInt(u"General", u"FileDownloadTimeout", 60), minuteMs_, 60));
     }
 }
 
 bool SessionEngine::ViewOrRun(const RemoteItem& file, FetchedFileAction action) {
     if (!session_ || file.isDirectory()) {
         return false;
+    }
+    if (DeferBehindKeepAlive([this, file, action] { return ViewOrRun(file, action); })) {
+        return true;
     }
     if (!fetchDirectory_ || !fetchDirectory_->isValid()) {
         // Private to this user (QTemporaryDir makes it 0700), and never a predictable name.

@@ -6,6 +6,7 @@
 #include "session/TextFormat.h"
 #include "session/UploadJob.h"
 
+#include <QRandomGenerator>
 #include <limits>
 
 namespace tessaly {
@@ -29,13 +30,20 @@ int TimerPeriod(qint64 count, qint64 unitMs) {
     return count > kLongest / unitMs ? int(kLongest) : int(count * unitMs);
 }
 
+int TimeoutPeriod(qint64 count, qint64 unitMs, qint64 defaultCount) {
+    return TimerPeriod(count < 1 ? defaultCount : count, unitMs);
+}
+
 SessionEngine::SessionEngine(EngineView& view, SettingsStore settings)
     : view_(view), settings_(std::move(settings)), clock_([] { return QDateTime::currentDateTime(); }),
-      meter_(view) {
-    for (QTimer* timer :
-         {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_, &downloadTimer_, &uploadTimer_}) {
+      meter_(view), random_([] { return QRandomGenerator::global()->generate(); }) {
+    for (QTimer* timer : {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_, &downloadTimer_,
+                          &uploadTimer_, &owedReplyTimer_}) {
         timer->setSingleShot(true);
     }
+    QObject::connect(&keepAliveTimer_, &QTimer::timeout, &context_, [this] { OnKeepAlive(); });
+    // The owed reply has not come: the server is taken to have dropped it.
+    QObject::connect(&owedReplyTimer_, &QTimer::timeout, &context_, [this] { StopOwedReplyWait(); });
     for (QTimer* timer : {&downloadTimer_, &uploadTimer_}) {
         QObject::connect(timer, &QTimer::timeout, &context_, [this] {
             WriteBlankLine();
@@ -111,16 +119,25 @@ std::unique_ptr<FtpCommand> SessionEngine::SendNextCommand(CommandSequence& sequ
     MarkBusy();
     const QByteArray& text = command->text;
     command->dataCommand = OpensDataTransfer(text);
+    if (StartsWithNoCase(text, "TYPE")) {
+        session_->serverType.clear(); // not known until the server has answered
+    }
     control_->SendLine(text);
     command->sent = true;
-    if (ReadInt(u"General", u"UseTimeout", 0) != 0 && !command->dataCommand) {
-        replyTimer_.start(TimerPeriod(ReadInt(u"General", u"FtpCommandTimeout", 300), 1000));
+    if (!command->dataCommand) {
+        StartReplyTimer();
     }
     return command;
 }
 
 void SessionEngine::SendNextOfCurrentSequence() {
     if (!currentSequence_ || !session_) {
+        return;
+    }
+    if (session_->owedReplies > 0 && !session_->forceSend) {
+        // A command given up still has its answer to come: the next command waits for it (or for
+        // the owed-reply wait to end), so the two answers are never taken for each other.
+        view_.SetPaneEnabled(false);
         return;
     }
     // No command goes out whose text could end the line early: a CR, LF or NUL (from a name, say)
@@ -150,6 +167,10 @@ void SessionEngine::SequenceFinished() {
         ContinueJob();
         return;
     }
+    keepAliveInFlight_ = false;
+    if (RunDeferredOperation()) {
+        return; // the operation that waited for the keep-alive runs now
+    }
     const quint64 serial = sessionSerial_;
     GoIdle();
     if (session_ && serial == sessionSerial_ && session_->refreshPending && IsIdle()) {
@@ -164,6 +185,9 @@ void SessionEngine::MarkBusy() {
 }
 
 bool SessionEngine::SendCommands(const QList<QByteArray>& lines) {
+    if (DeferBehindKeepAlive([this, lines] { return SendCommands(lines); })) {
+        return true;
+    }
     if (!IsIdle() || currentSequence_ || session_->jobRunning || lines.isEmpty()) {
         return false;
     }
@@ -221,8 +245,9 @@ void SessionEngine::GoIdle() {
     if (!data_) {
         view_.SetPaneEnabled(true);
     }
-    if (ReadInt(u"Advance", u"KeepConnection", 1) != 0) {
-        keepAliveTimer_.start(KeepAliveSeconds(ReadInt(u"Advance", u"IdleCommand", 30)) * 1000);
+    if (ReadInt(u"Advance", u"KeepConnection", 1) != 0 && session_->owedReplies == 0) {
+        keepAliveTimer_.start(
+            TimerPeriod(KeepAliveSeconds(ReadInt(u"Advance", u"IdleCommand", 30)), secondMs_));
     }
     if (ServerMessage* latest = session_->latestMessage) {
         const bool welcome = latest == session_->firstMessage;
@@ -266,6 +291,9 @@ void SessionEngine::CloseSession() {
     const bool hadSession = session_ != nullptr;
     currentCommand_.reset();
     currentSequence_.reset();
+    keepAliveInFlight_ = false;
+    deferred_ = nullptr;
+    shownDirectory_.clear();
     if (session_) {
         if (lastSession_) {
             lastSession_->currentDirectory = session_->currentDirectory;
@@ -279,8 +307,8 @@ void SessionEngine::CloseSession() {
     view_.ClearTasks(); // the rows go before their tasks
     ResetJob();
     items_ = {};
-    for (QTimer* timer :
-         {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_, &downloadTimer_, &uploadTimer_}) {
+    for (QTimer* timer : {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_, &downloadTimer_,
+                          &uploadTimer_, &owedReplyTimer_}) {
         timer->stop();
     }
     retryAfterQuestion_ = false;
@@ -342,6 +370,8 @@ void SessionEngine::AbortCommand() {
     if (!session_) {
         return;
     }
+    // No time-out of what is given up may fire into what comes next.
+    StopOperationTimers();
     if (!currentCommand_ || !session_->connected || !session_->loggedIn) {
         WriteLog(LogKind::Status, Format("Aborted by client(%s).", Stamp().constData()));
         CloseSession();
@@ -356,19 +386,13 @@ void SessionEngine::AbortCommand() {
         AbortJob();
         return;
     }
-    // A single operation: forget it without telling the server.
-    currentSequence_.reset();
-    currentCommand_.reset();
-    CloseListener();
-    RetireDataConnection();
-    session_->refreshPending = false;
-    session_->awaitingReply = false;
-    view_.SetPaneEnabled(true);
+    AbortSingleOperation();
 }
 
 void SessionEngine::AbortJob() {
     view_.SetWaitCursor(true);
     view_.SetTaskRedraw(false);
+    session_->serverType.clear(); // a TYPE given up may or may not have been taken
     RetireDataConnection();
     CloseListener();
     if (currentSequence_) {

@@ -34,6 +34,13 @@ struct UploadJob;
 // milliseconds: below 0 counts as 0, and what the timer cannot hold is cut to the longest period it
 // can, instead of overflowing into a short or negative one.
 int TimerPeriod(qint64 count, qint64 unitMs);
+// The period of a time-out from the settings: a count below 1 would time out at once, so it counts
+// as the key's default.
+int TimeoutPeriod(qint64 count, qint64 unitMs, qint64 defaultCount);
+
+// "IdleCmdList" cut at its commas, in order: texts are not trimmed, two adjacent commas give an
+// empty text, a trailing comma gives nothing.
+QList<QByteArray> CutIdleCommandList(const QByteArray& list);
 
 // The FTP session engine: at most one session at a time, driven by the events of its control
 // connection, its timers and the user's commands, all on the one event loop. Every remote operation
@@ -61,6 +68,9 @@ public:
     void Disconnect();
     // Stops what is running; before login, or while the first listing runs, it ends the session.
     void AbortCommand();
+    // Closes the session and connects again with the last logged-in session's parameters, in the
+    // directory it had at its close; false when there was none.
+    bool Reconnect();
     // Sends command lines as one plain sequence, as typed by the user; only while logged in and idle.
     bool SendCommands(const QList<QByteArray>& lines);
     // Lists the current directory again; keepDirectory lists whatever directory the server is in.
@@ -124,6 +134,16 @@ public:
     void SetClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
     // The most entries a listing shows; the lines after them are cut. Tests lower it.
     void SetListingItemLimit(qsizetype limit) { listingItemLimit_ = limit; }
+
+    // The random source the keep-alive picks its idle command with; tests make it predictable.
+    void SetRandom(std::function<quint32()> random) { random_ = std::move(random); }
+    // The length of the settings' seconds and minutes for the timers; tests shorten them.
+    void SetTimeUnits(qint64 secondMs, qint64 minuteMs) {
+        secondMs_ = secondMs;
+        minuteMs_ = minuteMs;
+    }
+    // How long a command waits for the reply still owed to a command given up; tests shorten it.
+    void SetOwedReplyWait(int milliseconds) { owedReplyWaitMs_ = milliseconds; }
 
     // Timers, for inspection by tests.
     const QTimer& KeepAliveTimer() const { return keepAliveTimer_; }
@@ -296,6 +316,25 @@ private:
     // After the last command of a sequence: the job goes on, or the engine goes idle.
     void SequenceFinished();
 
+    // Keeping the session in step: the keep-alive, operations waiting for its reply, replies still
+    // owed to commands given up.
+    void OnKeepAlive();
+    // While an idle command's reply is awaited, an operation asked for waits for it and then starts:
+    // true when it was put off so.
+    bool DeferBehindKeepAlive(std::function<bool()> start);
+    bool RunDeferredOperation();
+    // Replies that arrive while a reply is owed belong to the command given up: logged and dropped.
+    bool DiscardOwedReplies(const ReplyScan& scan);
+    void StopOwedReplyWait();
+    // The directory the pane shows and the server's working directory agree again after an abort.
+    void RestoreShownDirectory(bool directoryMayHaveChanged);
+    // Abort of a single operation: forgotten here; the server's answer to it is dropped when it comes.
+    void AbortSingleOperation();
+    void StartReplyTimer();
+    // Appends the TYPE command unless the server is known to be in that type already.
+    void AppendTypeCommand(CommandSequence& sequence, const QByteArray& type);
+    void StopOperationTimers();
+
     // Sending and idling.
     std::unique_ptr<FtpCommand> SendNextCommand(CommandSequence& sequence);
     void SendNextOfCurrentSequence();
@@ -350,6 +389,14 @@ private:
     // While a question is open, control-connection input waits in the socket.
     bool inQuestion_ = false;
 
+    std::function<quint32()> random_;
+    bool keepAliveInFlight_ = false; // the sequence running was started by the keep-alive
+    std::function<bool()> deferred_; // an operation waiting for the keep-alive's reply
+    QByteArray shownDirectory_;      // the directory whose listing the pane shows
+    int owedReplyWaitMs_ = 5000;
+    qint64 secondMs_ = 1000;
+    qint64 minuteMs_ = 60000;
+    QTimer owedReplyTimer_;                         // the longest wait for a reply owed to a command given up
     QTimer keepAliveTimer_;                         // 10
     QTimer connectTimer_;                           // 11
     QTimer replyTimer_;                             // 12

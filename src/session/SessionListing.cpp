@@ -420,6 +420,7 @@ QByteArray SessionEngine::FinishListing() {
 
 void SessionEngine::DisplayItems(ListingItems items) {
     items_ = std::move(items);
+    shownDirectory_ = session_ ? session_->currentDirectory : QByteArray();
     view_.ShowListing(items_);
 }
 

@@ -35,16 +35,27 @@ bool SessionEngine::SendOperation(const QList<QByteArray>& commands) {
 }
 
 bool SessionEngine::MakeDirectory(const QByteArray& name) {
+    if (DeferBehindKeepAlive([this, name] { return MakeDirectory(name); })) {
+        return true;
+    }
     return !name.isEmpty() && SendOperation({"MKD " + name});
 }
 
 bool SessionEngine::RenameRemote(const QByteArray& oldName, const QByteArray& newName) {
+    if (DeferBehindKeepAlive([this, oldName, newName] { return RenameRemote(oldName, newName); })) {
+        return true;
+    }
     return !oldName.isEmpty() && !newName.isEmpty() && oldName != newName &&
            SendOperation({"RNFR " + oldName, "RNTO " + newName});
 }
 
 bool SessionEngine::ApplyRemoteProperties(const QByteArray& name, const QByteArray& newName, int oldMode,
                                           int newMode) {
+    if (DeferBehindKeepAlive([this, name, newName, oldMode, newMode] {
+            return ApplyRemoteProperties(name, newName, oldMode, newMode);
+        })) {
+        return true;
+    }
     QList<QByteArray> commands;
     const bool rename = !newName.isEmpty() && newName != name;
     if (rename) {
@@ -68,12 +79,19 @@ bool SessionEngine::ApplyRemoteProperties(const QByteArray& name, const QByteArr
 }
 
 bool SessionEngine::ChangePassword(const QByteArray& oldPassword, const QByteArray& newPassword) {
+    if (DeferBehindKeepAlive(
+            [this, oldPassword, newPassword] { return ChangePassword(oldPassword, newPassword); })) {
+        return true;
+    }
     if (newPassword.isEmpty() ||
         !SendOperation({"SITE PSWD \"" + oldPassword + "\" \"" + newPassword + '"'})) {
         return false;
     }
     session_->pendingPassword = newPassword;
-    if (FtpCommand* command = currentCommand_.get()) {
+    // Sent at once, or waiting for an answer still owed to a command given up.
+    if (FtpCommand* command = currentCommand_    ? currentCommand_.get()
+                              : currentSequence_ ? currentSequence_->Head()
+                                                 : nullptr) {
         command->noRefresh = true;
     }
     return true;
@@ -88,6 +106,9 @@ void SessionEngine::TakeNewPassword(const FtpCommand& command) {
 }
 
 bool SessionEngine::DeleteItems(const QList<RemoteItem>& items) {
+    if (DeferBehindKeepAlive([this, items] { return DeleteItems(items); })) {
+        return true;
+    }
     if (items.isEmpty() || !MayStartOperation()) {
         return false;
     }

@@ -55,9 +55,15 @@ void SessionEngine::OnControlReadable(int error) {
         session.replyLines.clear();
         return;
     }
+    if (DiscardOwedReplies(scan)) {
+        return;
+    }
     session.lastReplyCode = scan.lastCode;
     if (currentCommand_) {
         currentCommand_->replyCode = scan.lastCode;
+        if (StartsWithNoCase(currentCommand_->text, "TYPE")) {
+            session.serverType = scan.lastCode / 100 == 2 ? currentCommand_->text : QByteArray();
+        }
     }
 
     QByteArray statusText;

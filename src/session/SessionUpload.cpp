@@ -35,6 +35,9 @@ QByteArray ToNetworkLineEnds(const char* data, qint64 length, bool& lastWasCr) {
 }
 
 bool SessionEngine::UploadPaths(const QStringList& localPaths) {
+    if (DeferBehindKeepAlive([this, localPaths] { return UploadPaths(localPaths); })) {
+        return true;
+    }
     if (!session_ || localPaths.isEmpty() || !IsIdle() || currentSequence_ || session_->jobRunning) {
         return false;
     }
@@ -114,7 +117,7 @@ void SessionEngine::UploadStep(bool continuing) {
         }
         if (entry.stage == UploadStage::AskSize) {
             entry.stage = UploadStage::Ready;
-            currentSequence_->Append("TYPE I"); // SIZE counts the bytes as stored
+            AppendTypeCommand(*currentSequence_, "TYPE I"); // SIZE counts the bytes as stored
             currentSequence_->Append("SIZE " + entry.remotePath);
             SendNextOfCurrentSequence();
             return;
@@ -364,7 +367,7 @@ void SessionEngine::FailUploadLocally(const QByteArray& reason) {
 
 void SessionEngine::RestartUploadTimer() {
     if (ReadInt(u"General", u"UseTimeout", 0) != 0) {
-        uploadTimer_.start(TimerPeriod(ReadInt(u"General", u"FileUploadTimeout", 60), 60000));
+        uploadTimer_.start(TimeoutPeriod(ReadInt(u"General", u"FileUploadTimeout", 60), minuteMs_, 60));
     }
 }
 

@@ -58,7 +58,7 @@ const CMainFrame::FrameCommand CMainFrame::kFrameCommands[] = {
     {cmd::kConnectWizard, nullptr, &CMainFrame::NeverEnabled, nullptr},
     {cmd::kSiteProperties, nullptr, &CMainFrame::NeverEnabled, nullptr},
     {cmd::kNewSiteFromSession, nullptr, &CMainFrame::NeverEnabled, nullptr},
-    {cmd::kReconnect, nullptr, &CMainFrame::NeverEnabled, nullptr},
+    {cmd::kReconnect, &CMainFrame::OnReconnect, &CMainFrame::CanReconnect, nullptr},
     {cmd::kDisconnect, &CMainFrame::OnDisconnect, &CMainFrame::CanDisconnect, nullptr},
     {cmd::kAbort, &CMainFrame::OnAbort, &CMainFrame::CanAbort, nullptr},
     {cmd::kChangePassword, &CMainFrame::OnChangePassword, &CMainFrame::CanChangePassword, nullptr},
@@ -461,44 +461,6 @@ void CMainFrame::OnQuickConnect() {
         return;
     }
     engine_->StartSession(*request);
-}
-
-bool CMainFrame::CanDisconnect() const {
-    const FtpSession* session = engine_->Session();
-    return session != nullptr && engine_->HasControlConnection() && session->loggedIn &&
-           remote_->IsPaneEnabled();
-}
-
-void CMainFrame::OnDisconnect() {
-    if (settings_.GetInt(u"UserPrompt", u"PromptOnDisconnectsion", 1) != 0 &&
-        !AskYesNo(this,
-                  tr("If you disconnect the current connection, all active task will be aborted; are you "
-                     "sure want to disconnect now?"))) {
-        return;
-    }
-    if (CanDisconnect()) { // the session may have ended while the question was open
-        engine_->Disconnect();
-    }
-}
-
-bool CMainFrame::CanAbort() const {
-    if (!engine_->HasControlConnection()) {
-        return false;
-    }
-    const FtpCommand* command = engine_->CurrentCommand();
-    const FtpSession* session = engine_->Session();
-    return (command == nullptr && session != nullptr && !session->loggedIn) ||
-           (command != nullptr && command->sent);
-}
-
-void CMainFrame::OnAbort() {
-    if (settings_.GetInt(u"UserPrompt", u"PromptOnAbortFtpCommand", 0) != 0 &&
-        !AskYesNo(this, tr("Are you sure want to abort current conmands?"))) {
-        return;
-    }
-    if (CanAbort()) {
-        engine_->AbortCommand();
-    }
 }
 
 bool CMainFrame::HasServerMessages() const {

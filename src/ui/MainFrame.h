@@ -143,6 +143,7 @@ private:
     void OnQuickConnect();
     void OnDisconnect();
     void OnAbort();
+    void OnReconnect();
     void OnViewMessage();
     void OnClearCache();
     // Asks for the old and the new password and sends the change (MainFrameRemoteOps.cpp).
@@ -165,6 +166,7 @@ private:
     bool NeverEnabled() const { return false; }
     bool CanDisconnect() const;
     bool CanAbort() const;
+    bool CanReconnect() const;
     bool HasServerMessages() const;
     bool HasSession() const;
     // The remote pane is enabled: the session is idle.

@@ -19,6 +19,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeView>
 #include <functional>
 #include <ostream>
@@ -254,6 +255,42 @@ TEST_F(MainFrameDownloadTest, AbortStopsTheTransferAndTheSessionGoesOn) {
     ASSERT_TRUE(WaitForIdleListing("/pub")) << qPrintable(LogText());
     EXPECT_TRUE(LogText().mid(listBefore).contains(u"LIST"_s)) << qPrintable(LogText().mid(listBefore));
     EXPECT_TRUE(RemoteNames().contains(u"huge.bin"_s));
+}
+
+// Abort, Disconnect and Reconnect follow the session, on the toolbar as in the menu: Reconnect
+// after Disconnect logs in again into the directory the session was in.
+TEST_F(MainFrameDownloadTest, DisconnectAndReconnectFollowTheSession) {
+    settings().WriteInt(u"UserPrompt", u"PromptOnDisconnectsion", 0);
+    QToolButton* reconnectButton = nullptr;
+    for (QToolButton* button : frame().findChildren<QToolButton*>()) {
+        if (button->defaultAction() == frame().Action(cmd::kReconnect)) {
+            reconnectButton = button;
+        }
+    }
+    ASSERT_NE(reconnectButton, nullptr);
+    struct State {
+        bool abort;
+        bool disconnect;
+        bool reconnect;
+    };
+    const auto expectStates = [&](const State& expected, const char* when) {
+        frame().UpdateCommandStates();
+        EXPECT_EQ(frame().Action(cmd::kAbort)->isEnabled(), expected.abort) << when;
+        EXPECT_EQ(frame().Action(cmd::kDisconnect)->isEnabled(), expected.disconnect) << when;
+        EXPECT_EQ(frame().Action(cmd::kReconnect)->isEnabled(), expected.reconnect) << when;
+        EXPECT_EQ(reconnectButton->isEnabled(), expected.reconnect) << when;
+    };
+    expectStates({false, true, true}, "idle");
+    frame().Action(cmd::kDisconnect)->trigger();
+    EXPECT_FALSE(frame().Engine().HasControlConnection());
+    expectStates({false, false, true}, "disconnected");
+
+    QTest::mouseClick(reconnectButton, Qt::LeftButton);
+    expectStates({true, false, true}, "connecting");
+    ASSERT_TRUE(WaitForIdleListing("/pub")) << qPrintable(LogText());
+    EXPECT_TRUE(LogText().contains(u"Disconnect(2"_s)) << qPrintable(LogText());
+    EXPECT_TRUE(RemoteNames().contains(u"hello.txt"_s)) << qPrintable(RemoteNames().join(u','));
+    expectStates({false, true, true}, "reconnected");
 }
 
 } // namespace

@@ -86,10 +86,11 @@ TEST_F(MainFrameTest, StartsWithTheTitleToolbarAndEmptyDisabledRemotePane) {
     EXPECT_FALSE(frame().RemoteView().IsPaneEnabled());
     EXPECT_TRUE(RemoteNames().isEmpty());
     // Commands of operations the program does not have yet stay disabled.
-    for (const int id : {cmd::kSiteManager, cmd::kConnectWizard, cmd::kReconnect, cmd::kOption}) {
+    for (const int id : {cmd::kSiteManager, cmd::kConnectWizard, cmd::kOption}) {
         EXPECT_FALSE(frame().Action(id)->isEnabled()) << id;
     }
-    // Without a session nothing can be uploaded or stopped.
+    // Without a session nothing can be uploaded, stopped or connected again.
+    EXPECT_FALSE(frame().Action(cmd::kReconnect)->isEnabled());
     EXPECT_FALSE(frame().Action(cmd::kUpload)->isEnabled());
     EXPECT_FALSE(frame().Action(cmd::kDisconnect)->isEnabled());
     EXPECT_FALSE(frame().Action(cmd::kAbort)->isEnabled());

@@ -35,12 +35,18 @@ protected:
         h.connect(control.port());
         ASSERT_TRUE(h.waitIdle()) << h.view.joined() << control.failureText();
     }
-    // The server's side of one file: TYPE I, PASV to the data peer, RETR answered with 150.
+    // TYPE, only when the type changes, and PASV pointing at the data peer.
+    void expectTypeAndPasv(const QByteArray& type = "TYPE I") {
+        if (type != serverType) {
+            control.expectLine(type).send("200 ok\r\n");
+            serverType = type;
+        }
+        control.expectLine("PASV").send(ScriptedPeer::pasvReplyFor(data.port()));
+    }
+    // The server's side of one file: its type (TYPE only when it changes), PASV to the data peer,
+    // RETR answered with 150.
     void serveRetr(const QByteArray& path, const QByteArray& type = "TYPE I") {
-        control.expectLine(type)
-            .send("200 ok\r\n")
-            .expectLine("PASV")
-            .send(ScriptedPeer::pasvReplyFor(data.port()));
+        expectTypeAndPasv(type);
         control.expectLine("RETR " + path).send("150 here\r\n");
     }
     // A file served whole: its RETR, the bytes, the close and 226.
@@ -54,6 +60,7 @@ protected:
         control.expectLine("CWD " + path).send("250 ok\r\n");
         control.expectLine("PWD").send("257 \"" + pwd + "\" is the current directory\r\n");
         control.expectLine("TYPE A").send("200 ok\r\n");
+        serverType = "TYPE A";
         control.expectLine("PASV").send(ScriptedPeer::pasvReplyFor(data.port()));
         control.expectLine("LIST").send("150 here\r\n");
         data.accept().send(listing).close();
@@ -89,6 +96,7 @@ protected:
     ScriptedPeer control;
     ScriptedPeer data;
     QTemporaryDir target;
+    QByteArray serverType = "TYPE A"; // the login's listing leaves the server in TYPE A
 };
 
 // One job: a good file, an empty one, a refused one, an unsafe name, more bytes than listed, and a
@@ -102,10 +110,7 @@ TEST_F(SessionDownload, EachFileEndsByItselfAndTheJobGoesOn) {
     serveRetr("/empty.bin");
     data.accept().close();
     control.pause(50).send("226 done\r\n");
-    control.expectLine("TYPE I")
-        .send("200 ok\r\n")
-        .expectLine("PASV")
-        .send(ScriptedPeer::pasvReplyFor(data.port()));
+    expectTypeAndPasv();
     control.expectLine("RETR /refused.bin").send("550 No such file\r\n");
     data.accept();
     serveRetr("/more.bin");
@@ -152,20 +157,14 @@ TEST_F(SessionDownload, ResumeRefusedRestAndAnUnwritableTarget) {
                               {false, ConflictChoice::Resume, false},
                               {false, ConflictChoice::Overwrite, false}};
 
-    control.expectLine("TYPE I")
-        .send("200 ok\r\n")
-        .expectLine("PASV")
-        .send(ScriptedPeer::pasvReplyFor(data.port()));
+    expectTypeAndPasv();
     control.expectLine("REST 5")
         .send("350 Restarting at 5.\r\n")
         .expectLine("RETR /part.bin")
         .send("150 here\r\n");
     data.accept().send("56789").close();
     control.pause(50).send("226 done\r\n");
-    control.expectLine("TYPE I")
-        .send("200 ok\r\n")
-        .expectLine("PASV")
-        .send(ScriptedPeer::pasvReplyFor(data.port()));
+    expectTypeAndPasv();
     control.expectLine("REST 3").send("502 REST not implemented.\r\n");
     data.accept();
     serveRetr("/dir.bin");
@@ -265,7 +264,8 @@ TEST_F(SessionDownload, ViewFetchesIntoAPrivateDirectoryAndOpensTheFile) {
 // the session stays usable.
 TEST_F(SessionDownload, ATransferThatStallsTimesOut) {
     h.setInt(u"General", u"UseTimeout", 1);
-    h.setInt(u"General", u"FileDownloadTimeout", 0);
+    h.setInt(u"General", u"FileDownloadTimeout", 1);
+    h.engine().SetTimeUnits(1000, 50); // a minute of 50 ms
     loginWith(Line("stall.bin", 5));
     serveRetr("/stall.bin");
     data.accept().pause(500);
@@ -400,8 +400,7 @@ TEST_F(SessionDownload, ACutTransferFailsAndTheNextRunResumesIt) {
         EXPECT_TRUE(h.view.reportedTexts().contains("RETR /cut.bin"));
 
         h.view.conflictAnswers = {{false, ConflictChoice::Resume, false}};
-        control.expectLine("TYPE I").send("200 ok\r\n");
-        control.expectLine("PASV").send(ScriptedPeer::pasvReplyFor(data.port()));
+        expectTypeAndPasv(); // the type stays from the first run
         control.expectLine("REST 5").send("350 Restarting at 5.\r\n");
         control.expectLine("RETR /cut.bin").send("150 here\r\n");
         data.accept().send("fghij").close();
