@@ -110,12 +110,20 @@ void SessionEngine::OnJobDirectoryRefused(FtpCommand& command, bool changeRefuse
 
 void SessionEngine::CheckJobDirectory() {
     const QByteArray here = WithoutTrailingSlash(session_->currentDirectory);
-    if (!walk_.visited.contains(here) && !IsSameOrAncestorDirectory(here, walk_.base)) {
+    if (deletion_ && here != WithoutTrailingSlash(walk_.remotePath)) {
+        // The name led somewhere else (a link the listing did not show as one): a delete never
+        // follows it, whatever lies there.
+        const QByteArray reason = "it leads to " + here + ", outside the tree being deleted";
+        WriteLog(LogKind::Error, "Skipped " + walk_.remotePath + ": " + reason + ".");
+        session_->failedCommands.push_back({FailureRecord::Kind::Command, "RMD " + walk_.remotePath});
+        session_->failedCommands.push_back({FailureRecord::Kind::Reply, "Skipped: " + reason + "."});
+    } else if (!walk_.visited.contains(here) && !IsSameOrAncestorDirectory(here, walk_.base)) {
         walk_.visited.insert(here);
         return;
+    } else {
+        WriteLog(LogKind::Status, "Skipped " + walk_.remotePath + ": it leads to " + here +
+                                      ", which this job has been in already or started below.");
     }
-    WriteLog(LogKind::Status, "Skipped " + walk_.remotePath + ": it leads to " + here +
-                                  ", which this job has been in already or started below.");
     walk_.outcome = DirectoryOutcome::Revisited;
     if (currentSequence_) {
         currentSequence_->Clear();

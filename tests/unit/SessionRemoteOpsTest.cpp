@@ -44,18 +44,21 @@ protected:
     ScriptedPeer data;
 };
 
-// Contents in listing order, then CDUP and RMD; a link is deleted itself, never gone into; a name
-// that would reach elsewhere is skipped; a refused CWD ends its entry without listing anything else;
-// a refused RMD is reported and the job goes on; at the end the starting directory is listed again.
+// Contents in listing order, then CDUP and RMD; a link is deleted itself, never gone into, and a
+// directory whose PWD shows it leads elsewhere is left alone; a name that would reach elsewhere is
+// skipped; a refused CWD ends its entry without listing anything else; a refused RMD is reported and
+// the job goes on; at the end the starting directory is listed again.
 TEST_F(SessionRemoteOps, DeleteRemovesOnlyTheSelectedTrees) {
     serveDirectory("/a", "/a",
-                   Line('-', "b.txt") + Line('d', "c") + Line('l', "outside -> /etc") + Line('-', "x/y") +
-                       Line('d', "locked"));
+                   Line('-', "b.txt") + Line('d', "c") + Line('l', "outside -> /etc") + Line('d', "hidden") +
+                       Line('-', "x/y") + Line('d', "locked"));
     control.expectLine("DELE /a/b.txt").send("250 ok\r\n");
     serveDirectory("/a/c", "/a/c", Line('-', "d.txt"));
     control.expectLine("DELE /a/c/d.txt").send("250 ok\r\n");
     control.expectLine("CDUP").send("250 ok\r\n").expectLine("RMD /a/c").send("250 ok\r\n");
     control.expectLine("DELE /a/outside").send("250 ok\r\n");
+    // Listed as a directory, but the server's PWD shows a link: nothing there is touched.
+    control.expectLine("CWD /a/hidden").send("250 ok\r\n").expectLine("PWD").send("257 \"/etc\"\r\n");
     control.expectLine("CWD /a/locked").send("550 Permission denied.\r\n");
     control.expectLine("CDUP").send("250 ok\r\n").expectLine("RMD /a").send("550 Directory not empty.\r\n");
     serveDirectory("/b", "/b", "");
@@ -69,7 +72,7 @@ TEST_F(SessionRemoteOps, DeleteRemovesOnlyTheSelectedTrees) {
     EXPECT_FALSE(h.engine().Session()->jobRunning);
     EXPECT_EQ(h.engine().Session()->currentDirectory, "/");
     const QByteArray failures = h.view.reportedTexts();
-    for (const char* expected : {"CWD /a/locked", "RMD /a", "DELE /a/x/y"}) {
+    for (const char* expected : {"CWD /a/locked", "RMD /a", "DELE /a/x/y", "RMD /a/hidden"}) {
         EXPECT_TRUE(failures.contains(expected)) << expected << " in " << failures.constData();
     }
 }
