@@ -175,6 +175,30 @@ TEST(CliLoginOnTerminal, ASignalAtThePasswordPromptGivesTheEchoBack) {
     }
 }
 
+// passwd on a terminal asks for each password with the echo off; Ctrl+C at the second ends
+// tessaly-cli as the signal would, gives the terminal its echo back and sends nothing. The password
+// typed never showed.
+TEST(CliLoginOnTerminal, CtrlCAtThePasswdPromptGivesTheEchoBack) {
+    std::unique_ptr<FtpServerProcess> server;
+    TESSALY_START_FTP_SERVER_OR_SKIP(server, FtpServerProcess::Kind::Pyftpdlib);
+    Cli cli;
+    const std::unique_ptr<TerminalCli> terminal =
+        cli.startOnTerminal({QStringLiteral("--user"), server->userName(), QStringLiteral("--pass"),
+                             server->password(), Address(*server), QStringLiteral("passwd")});
+    ASSERT_TRUE(terminal->started());
+    ASSERT_TRUE(terminal->waitForOutput("Old password: ", 30000)) << terminal->output().toStdString();
+    ASSERT_TRUE(terminal->waitForEcho(false, 10000)) << "the prompt left the echo on";
+    terminal->type("0ld-w0rd\n");
+    ASSERT_TRUE(terminal->waitForOutput("New password: ", 10000)) << terminal->output().toStdString();
+    EXPECT_FALSE(terminal->echoOn());
+    terminal->type("\x03");
+    ASSERT_TRUE(terminal->waitForExit(10000)) << terminal->output().toStdString();
+    EXPECT_EQ(terminal->terminatingSignal(), SIGINT);
+    EXPECT_TRUE(terminal->echoOn());
+    EXPECT_FALSE(terminal->output().contains("0ld-w0rd")) << terminal->output().toStdString();
+    EXPECT_FALSE(terminal->output().contains("SITE")) << terminal->output().toStdString();
+}
+
 TEST(CliLogin, ClosedPortIsTriedRetryNumberTimes) {
     Cli cli;
     cli.settings().WriteInt(u"General", u"RetryNumber", 3);

@@ -106,18 +106,23 @@ TEST_P(CliRemoteOps, RmOfANameNotListedFails) {
     EXPECT_TRUE(QFileInfo(disk(u"after"_s)).isDir()) << run.text();
 }
 
-// The passwords typed on a terminal, one a line, as a user would (the run helper gives standard input
-// nothing): SITE PSWD goes out masked in the log, the server refuses it, the refusal is reported with
-// its reply and the run fails.
+// The passwords typed on a terminal at its prompts, as a user would (the run helper gives standard
+// input nothing), with the echo off: they never show. SITE PSWD goes out masked in the log, the
+// server refuses it, the refusal is reported with its reply and the run fails.
 TEST_P(CliRemoteOps, PasswdThatTheServerRefusesFails) {
     const std::unique_ptr<TerminalCli> terminal = cli.startOnTerminal(login() + QStringList{u"passwd"_s});
     ASSERT_TRUE(terminal->started());
-    terminal->type("secret\nbetter\n");
+    for (const auto& [prompt, typed] :
+         {std::pair{"Old password: ", "0ld-w0rd\n"}, {"New password: ", "n3w-w0rd\n"}}) {
+        ASSERT_TRUE(terminal->waitForOutput(prompt, 30000)) << terminal->output().toStdString();
+        ASSERT_TRUE(terminal->waitForEcho(false, 10000)) << "the echo is on at " << prompt;
+        terminal->type(typed);
+    }
     ASSERT_TRUE(terminal->waitForExit(60000)) << terminal->output().toStdString();
     const QByteArray& shown = terminal->output();
     EXPECT_EQ(terminal->exitCode(), 1) << shown.toStdString();
-    // Only the terminal's echo of the typed lines shows the passwords, never the command.
-    EXPECT_FALSE(shown.contains("\"secret\"") || shown.contains("\"better\"")) << shown.toStdString();
+    EXPECT_TRUE(terminal->echoOn());
+    EXPECT_FALSE(shown.contains("0ld-w0rd") || shown.contains("n3w-w0rd")) << shown.toStdString();
     const qsizetype sent = shown.indexOf("COMMAND:>  PASS ********\r\n", shown.indexOf("230 "));
     ASSERT_GE(sent, 0) << shown.toStdString();
     const qsizetype report = shown.indexOf("Some commands execute failed", sent);

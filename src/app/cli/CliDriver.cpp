@@ -1,5 +1,6 @@
 #include "app/cli/CliDriver.h"
 
+#include "app/cli/EchoOff.h"
 #include "app/cli/InterruptSignals.h"
 #include "session/RemotePath.h"
 
@@ -163,23 +164,32 @@ bool CliDriver::RunRemoteOperation(const CliCommand& command) {
         return false;
     }
     case CliCommand::Kind::Passwd: {
-        // Never from the command line, where other users could read it: one line each on stdin.
-        // Ctrl+C while they are typed ends the program at once.
+        // Never from the command line, where other users could read it: one line each on stdin. A
+        // terminal asks for each and does not echo them, as at the login question. Ctrl+C while they
+        // are typed ends the program at once, the echo given back.
         const DefaultInterruptActions endingSignals;
         QFile input;
         if (!input.open(stdin, QIODevice::ReadOnly)) {
             transferFailed_ = true;
             return false;
         }
-        const auto line = [&input] {
+        const EchoOff echoOff;
+        const auto line = [&input, &echoOff](const char* prompt) {
+            if (echoOff.active()) {
+                std::fputs(prompt, stderr);
+                std::fflush(stderr);
+            }
             QByteArray text = input.readLine();
+            if (echoOff.active()) {
+                std::fputs("\n", stderr); // the Enter the user typed was not echoed
+            }
             while (text.endsWith('\n') || text.endsWith('\r')) {
                 text.chop(1);
             }
             return text;
         };
-        const QByteArray oldPassword = line();
-        const QByteArray newPassword = line();
+        const QByteArray oldPassword = line("Old password: ");
+        const QByteArray newPassword = line("New password: ");
         if (newPassword.isEmpty()) {
             std::fprintf(
                 stderr,

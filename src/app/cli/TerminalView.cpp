@@ -1,13 +1,12 @@
 #include "app/cli/TerminalView.h"
 
+#include "app/cli/EchoOff.h"
 #include "app/cli/InterruptSignals.h"
 #include "transfer/TransferMeter.h"
 
 #include <array>
-#include <csignal>
 #include <iostream>
 #include <string>
-#include <termios.h>
 #include <unistd.h>
 
 namespace tessaly {
@@ -51,68 +50,6 @@ void AppendHexEscape(QByteArray& out, unsigned char byte) {
     const std::array<char, 4> escaped = {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
     out.append(escaped.data(), escaped.size());
 }
-
-// Echo off on standard input while the password is typed. A signal that ends the process meanwhile
-// (Ctrl+C, Ctrl+\, kill, a closed terminal) would leave the user's terminal without echo; the
-// handler puts the saved settings back first and then lets the signal take its default action.
-termios gSavedTerminal{};
-volatile sig_atomic_t gRestoreOnSignal = 0;
-constexpr std::array<int, 4> kEndingSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-
-void RestoreTerminalAndReraise(int signal) {
-    // Only async-signal-safe calls here.
-    if (gRestoreOnSignal != 0) {
-        ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
-        const char newline = '\n';
-        [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, &newline, 1);
-    }
-    // SA_RESETHAND has put the default action back and SA_NODEFER leaves the signal unblocked, so
-    // this ends the process as the signal would have without the handler.
-    ::raise(signal);
-}
-
-class EchoOff {
-public:
-    EchoOff() {
-        if (::tcgetattr(STDIN_FILENO, &gSavedTerminal) != 0) {
-            return;
-        }
-        active_ = true;
-        gRestoreOnSignal = 1;
-        struct sigaction action {};
-        action.sa_handler = RestoreTerminalAndReraise;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND | SA_NODEFER;
-        for (std::size_t k = 0; k < kEndingSignals.size(); ++k) {
-            ::sigaction(kEndingSignals[k], nullptr, &previous_[k]);
-            // A signal the process was told to ignore (nohup, a background job) stays ignored.
-            if (previous_[k].sa_handler != SIG_IGN) {
-                ::sigaction(kEndingSignals[k], &action, nullptr);
-            }
-        }
-        termios quiet = gSavedTerminal;
-        quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    }
-    ~EchoOff() {
-        if (!active_) {
-            return;
-        }
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &gSavedTerminal);
-        for (std::size_t k = 0; k < kEndingSignals.size(); ++k) {
-            ::sigaction(kEndingSignals[k], &previous_[k], nullptr);
-        }
-        gRestoreOnSignal = 0;
-    }
-    EchoOff(const EchoOff&) = delete;
-    EchoOff& operator=(const EchoOff&) = delete;
-
-    bool active() const { return active_; }
-
-private:
-    bool active_ = false;
-    std::array<struct sigaction, kEndingSignals.size()> previous_{};
-};
 
 std::string ReadLine() {
     std::string line;
