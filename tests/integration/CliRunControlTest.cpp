@@ -1,7 +1,8 @@
 // How a tessaly-cli run is controlled from outside its commands: Ctrl+C aborts a download with ABOR
 // and keeps the partial file for a later get to resume, a second Ctrl+C does not wait for a server
 // that stopped answering; --timeout turns the time-outs on without touching the settings file; idle
-// keeps the session open for a while and the next command runs on it.
+// keeps the session open for a while, its keep-alive sending the idle command, and the next command
+// runs on it.
 #include "support/CliRunner.h"
 #include "support/ProcessUtils.h"
 #include "support/ScriptedPeer.h"
@@ -156,22 +157,30 @@ TEST(CliTimeout, TurnsTheReplyTimeOutOnForTheRunOnly) {
     EXPECT_EQ(file.readAll(), before);
 }
 
-// idle keeps the logged-in session for its seconds; the commands after it run on the same session.
-TEST(CliIdle, WaitsAndTheSessionGoesOnAfterwards) {
+// idle keeps the logged-in session for its seconds, the keep-alive of the run's settings sending its
+// idle command meanwhile (once, after 10 of the 11 seconds); the commands after it run on the same
+// session.
+TEST(CliIdle, KeepsTheSessionAliveAndItGoesOnAfterwards) {
     std::unique_ptr<FtpServerProcess> server;
     TESSALY_START_FTP_SERVER_OR_SKIP(server, Kind::Vsftpd);
     Cli cli;
     cli.settings().WriteInt(u"Advance", u"KeepConnection", 1);
     cli.settings().WriteInt(u"Advance", u"IdleCommand", 10);
+    cli.settings().WriteString(u"Advance", u"IdleCmdList", QStringLiteral("NOOP"));
     QElapsedTimer clock;
     clock.start();
     const CliRun run =
         cli.run({QStringLiteral("127.0.0.1:%1").arg(server->port()), QStringLiteral("idle"),
-                 QStringLiteral("2"), QStringLiteral("cd"), QStringLiteral("pub"), QStringLiteral("pwd")});
-    EXPECT_GE(clock.elapsed(), 2000);
+                 QStringLiteral("11"), QStringLiteral("cd"), QStringLiteral("pub"), QStringLiteral("pwd")});
+    EXPECT_GE(clock.elapsed(), 11000);
     EXPECT_EQ(run.exitCode, 0) << run.text();
     EXPECT_EQ(run.output, "/pub\n");
     EXPECT_EQ(run.count("USER anonymous"), 1) << run.text();
+    const qsizetype noop = run.lines.indexOf("COMMAND:>  NOOP");
+    ASSERT_GE(noop, 0) << run.text();
+    EXPECT_EQ(run.count("COMMAND:>  NOOP"), 1) << run.text();
+    EXPECT_TRUE(run.lines.value(noop + 1).trimmed().startsWith("200 ")) << run.text();
+    EXPECT_GT(run.lines.indexOf("COMMAND:>  CWD /pub"), noop) << run.text();
 }
 
 } // namespace
