@@ -115,10 +115,28 @@ TEST(CliOptions, BadArgumentsAreRefused) {
              {"--timeout", " 5", "h"},
              {"--timeout", "5s", "h"},
              {"--timeout", "2147483648", "h"},
+             {"--site"},
+             {"--site", "A", "--user", "u"},
+             {"--site", "A", "--port", "21"},
+             {"--sites", "h"},
          }) {
         const CliParseResult r = Parse(words);
         EXPECT_FALSE(r.options.has_value()) << (r.options ? r.options->host.toStdString() : "");
     }
+}
+
+TEST(CliOptions, SiteTakesTheHostsPlaceAndSitesNeedsNoHost) {
+    const CliParseResult site = Parse({"--pass", "pw", "--site", "My site", "pwd", "ls"});
+    ASSERT_TRUE(site.options) << site.error.toStdString();
+    EXPECT_EQ(site.options->siteLabel, "My site");
+    EXPECT_EQ(site.options->host, "");
+    EXPECT_EQ(site.options->password, "pw");
+    using K = CliCommand::Kind;
+    EXPECT_EQ(site.options->commands, (QList<CliCommand>{{K::Pwd, {}}, {K::Ls, {}}}));
+    const CliParseResult sites = Parse({"--sites", "--config-dir", "/tmp/c"});
+    ASSERT_TRUE(sites.options) << sites.error.toStdString();
+    EXPECT_TRUE(sites.options->listSites);
+    EXPECT_EQ(sites.options->configDir, QStringLiteral("/tmp/c"));
 }
 
 TEST(CliOptions, OnConflictTakesAnActionAndCancelsByDefault) {

@@ -147,12 +147,20 @@ const char* CliUsage() {
     return "usage: tessaly-cli [--user NAME] [--pass PASSWORD | --pass-file FILE] [--port N]\n"
            "                   [--config-dir DIR] [--on-conflict ACTION] [--timeout SECONDS]\n"
            "                   HOST[:PORT] [COMMAND ...]\n"
+           "       tessaly-cli [--pass PASSWORD | --pass-file FILE] [--config-dir DIR]\n"
+           "                   [--on-conflict ACTION] [--timeout SECONDS] --site LABEL [COMMAND ...]\n"
+           "       tessaly-cli [--config-dir DIR] --sites\n"
            "       tessaly-cli --help\n"
+           "--site LABEL connects to the first saved site with that label: its host, user, port and\n"
+           "  remote path (the start directory), and its password unless one is given below\n"
+           "--sites prints the saved sites, one a line, tab-separated: label, host, port, user, remote\n"
+           "  path (never the password)\n"
            "password, the first of:\n"
            "  --pass PASSWORD   on the command line, where every local user can read it in the process\n"
            "                    list: prefer --pass-file or TESSALY_PASSWORD\n"
            "  --pass-file FILE  the first line of FILE\n"
            "  TESSALY_PASSWORD  this environment variable, when it is set and not empty\n"
+           "  (--site)          the saved site's password\n"
            "  (none)            anonymous logins send the e-mail address set in the settings\n"
            "--on-conflict ACTION, what a transfer does with a file whose target exists:\n"
            "  cancel     stop the whole transfer job (the default)\n"
@@ -218,12 +226,18 @@ CliParseResult ParseCliArguments(const QStringList& arguments, const CliEnvironm
             options.help = true;
             return {options, {}};
         }
+        if (argument == u"--sites") {
+            options.listSites = true;
+            continue;
+        }
         if (i + 1 >= arguments.size()) {
             return Fail(QStringLiteral("option ") + argument + QStringLiteral(" needs a value"));
         }
         const QString& value = arguments[++i];
         if (argument == u"--user") {
             options.user = value.toUtf8();
+        } else if (argument == u"--site") {
+            options.siteLabel = value.toUtf8();
         } else if (argument == u"--pass" || argument == u"--pass-file") {
             if (options.password || passwordFile) {
                 return Fail(QStringLiteral("the password is given twice (--pass, --pass-file)"));
@@ -259,29 +273,43 @@ CliParseResult ParseCliArguments(const QStringList& arguments, const CliEnvironm
             return Fail(QStringLiteral("unknown option: ") + argument);
         }
     }
-    if (i >= arguments.size()) {
-        return Fail(QStringLiteral("no host given"));
-    }
-    QString host = arguments[i++];
-    // HOST:PORT; the colon of a leading "ftp://" is not a port separator.
-    const qsizetype schemeEnd = host.startsWith(u"ftp://", Qt::CaseInsensitive) ? 6 : 0;
-    const qsizetype colon = host.lastIndexOf(u':');
-    if (colon >= schemeEnd) {
-        const std::optional<quint16> port = ParsePort(host.mid(colon + 1));
-        if (!port) {
-            return Fail(QStringLiteral("bad port in ") + host);
+    if (options.listSites) {
+        if (i < arguments.size()) {
+            return Fail(QStringLiteral("--sites takes no host and no command"));
         }
-        if (portOption && *portOption != *port) {
-            return Fail(QStringLiteral("the port is given twice"));
+        return {options, {}};
+    }
+    if (options.siteLabel) {
+        // The saved site gives the host, user and port.
+        if (options.user || portOption) {
+            return Fail(
+                QStringLiteral("--site gives the user and port: --user and --port cannot go with it"));
         }
-        portOption = port;
-        host.truncate(colon);
+    } else {
+        if (i >= arguments.size()) {
+            return Fail(QStringLiteral("no host given"));
+        }
+        QString host = arguments[i++];
+        // HOST:PORT; the colon of a leading "ftp://" is not a port separator.
+        const qsizetype schemeEnd = host.startsWith(u"ftp://", Qt::CaseInsensitive) ? 6 : 0;
+        const qsizetype colon = host.lastIndexOf(u':');
+        if (colon >= schemeEnd) {
+            const std::optional<quint16> port = ParsePort(host.mid(colon + 1));
+            if (!port) {
+                return Fail(QStringLiteral("bad port in ") + host);
+            }
+            if (portOption && *portOption != *port) {
+                return Fail(QStringLiteral("the port is given twice"));
+            }
+            portOption = port;
+            host.truncate(colon);
+        }
+        if (host.isEmpty() || host.size() == schemeEnd) {
+            return Fail(QStringLiteral("no host given"));
+        }
+        options.host = host.toUtf8();
+        options.port = portOption.value_or(21);
     }
-    if (host.isEmpty() || host.size() == schemeEnd) {
-        return Fail(QStringLiteral("no host given"));
-    }
-    options.host = host.toUtf8();
-    options.port = portOption.value_or(21);
     while (i < arguments.size()) {
         const QString& command = arguments[i++];
         const CommandSyntax* syntax = FindCommand(command);

@@ -15,7 +15,12 @@ namespace tessaly {
 //   tessaly-cli [--user NAME] [--pass PASSWORD | --pass-file FILE] [--port N] [--config-dir DIR]
 //               [--on-conflict overwrite|resume|rename|skip|cancel] [--timeout SECONDS]
 //               HOST[:PORT] [COMMAND ...]
+//   tessaly-cli [--pass PASSWORD | --pass-file FILE] [--config-dir DIR] ... --site LABEL [COMMAND ...]
+//   tessaly-cli [--config-dir DIR] --sites
 //   tessaly-cli --help
+// --site takes the host, user, port and remote path of the first saved site with that label, and its
+// password when none is given (the password sources below, before the anonymous e-mail); --sites
+// prints the saved sites.
 // The password is the first of: --pass or --pass-file (not both), the environment variable
 // TESSALY_PASSWORD when it is set and not empty, none (anonymous logins then send the configured
 // e-mail address). The commands run in order after login:
@@ -39,7 +44,10 @@ struct CliCommand {
 };
 
 struct CliOptions {
-    bool help = false; // --help: print the usage and do nothing else
+    bool help = false;      // --help: print the usage and do nothing else
+    bool listSites = false; // --sites: print the saved sites and do nothing else
+    // --site LABEL: the saved site to connect to (then host and port are empty here).
+    std::optional<QByteArray> siteLabel;
     QByteArray host;
     quint16 port = 21;
     std::optional<QByteArray> user;

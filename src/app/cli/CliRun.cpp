@@ -9,6 +9,8 @@
 #include "session/SessionEngine.h"
 #include "settings/ConfigLocation.h"
 #include "settings/SettingsStore.h"
+#include "sites/SiteConnect.h"
+#include "sites/SiteStore.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -21,6 +23,44 @@ namespace {
 
 constexpr int kExitNotLoggedIn = 2;
 constexpr int kExitUsage = 64;
+
+// The saved sites of the settings directory; a damaged file is reported on standard error.
+SiteStore LoadSites(const QString& directory) {
+    SiteStore sites(directory + u'/' + QString::fromLatin1(kSiteFileName));
+    if (const SiteLoadResult loaded = sites.Load(); !loaded.message.isEmpty()) {
+        std::fprintf(stderr, "tessaly-cli: %s\n", qPrintable(loaded.message));
+    }
+    return sites;
+}
+
+// --sites: one line per site, tab-separated: label, host, port, user, remote path; no password. The
+// texts come from a file: their control characters (a TAB or line break too, which would break the
+// line) are shown escaped as on a terminal, into a pipe as well.
+void PrintSites(const SiteStore& sites) {
+    QByteArray out;
+    for (const SiteProfile& site : sites.Sites()) {
+        const QByteArray port = QByteArray::number(site.port);
+        for (const QByteArrayView field :
+             {QByteArrayView(site.label), QByteArrayView(site.address), QByteArrayView(port),
+              QByteArrayView(site.userName), QByteArrayView(site.remotePath)}) {
+            AppendEscapedForTerminal(out, field);
+            out.append('\t');
+        }
+        out.back() = '\n';
+    }
+    std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
+    std::fflush(stdout);
+}
+
+// The labels of the saved sites, for a usage error.
+QString SiteLabels(const SiteStore& sites) {
+    QStringList labels;
+    for (const SiteProfile& site : sites.Sites()) {
+        labels << u'"' + QString::fromUtf8(EscapeForTerminal(site.label)) + u'"';
+    }
+    return labels.isEmpty() ? QStringLiteral("there are no saved sites")
+                            : QStringLiteral("the saved sites are ") + labels.join(QStringLiteral(", "));
+}
 
 } // namespace
 
@@ -42,10 +82,33 @@ int RunCli(QCoreApplication& app) {
         ApplyTimeoutOption(settings, *options.timeoutSeconds);
     }
 
+    if (options.listSites) {
+        PrintSites(LoadSites(directory));
+        return 0;
+    }
+
     SessionEngine::StartRequest request;
     request.host = options.host;
     request.port = options.port;
-    if (options.user) {
+    if (options.siteLabel) {
+        const SiteStore sites = LoadSites(directory);
+        const SiteProfile* site = sites.FindByLabel(*options.siteLabel);
+        if (!site) {
+            std::fprintf(stderr, "tessaly-cli: no saved site is labelled \"%s\"; %s\n%s",
+                         options.siteLabel->constData(), qPrintable(SiteLabels(sites)), CliUsage());
+            return kExitUsage;
+        }
+        const SiteConnectResult connect = SiteConnectRequest(*site, settings);
+        if (!connect.request) {
+            // The label in it comes from the file: its control characters are shown escaped.
+            std::fprintf(stderr, "tessaly-cli: %s\n", EscapeForTerminal(connect.error.toUtf8()).constData());
+            return kExitNotLoggedIn;
+        }
+        request = *connect.request;
+        if (options.password) {
+            request.password = *options.password;
+        }
+    } else if (options.user) {
         request.userName = *options.user;
         request.password = options.password.value_or(QByteArray());
     } else {
