@@ -4,6 +4,7 @@
 #include "session/EngineView.h"
 #include "session/SessionEngine.h"
 #include "settings/SettingsStore.h"
+#include "sites/SiteStore.h"
 #include "ui/PaneLayout.h"
 #include "ui/WaitCursor.h"
 
@@ -48,6 +49,10 @@ public:
 
     enum class ActivePane { None, Local, Remote, Log };
     ActivePane Active() const { return activePane_; }
+
+    // The saved sites, loaded once at start-up and owned by the window from then on.
+    void AdoptSiteStore(SiteStore sites) { sites_ = std::move(sites); }
+    SiteStore& Sites() { return sites_; }
 
     SessionEngine& Engine() { return *engine_; }
     COutputView& OutputView() { return *output_; }
@@ -179,6 +184,7 @@ private:
     bool LogShown() const { return panes_.LogVisible(); }
 
     SettingsStore settings_;
+    SiteStore sites_;
     std::unique_ptr<SessionEngine> engine_;
     QHash<int, QAction*> actions_;
     QMenu* viewModesMenu_ = nullptr;
