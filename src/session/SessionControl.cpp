@@ -8,6 +8,11 @@ namespace tessaly {
 
 namespace {
 
+// "IdleCommand" outside 10 to 90 seconds is taken as 30.
+int KeepAliveSeconds(int configured) {
+    return configured < 10 || configured > 90 ? 30 : configured;
+}
+
 constexpr char kDefaultIdleCommands[] = "Reload,PWD,NOOP,REST 0,TYPE A,TYPE I";
 
 bool ChangesDirectory(const QByteArray& commandText) {
@@ -134,8 +139,15 @@ void SessionEngine::AbortSingleOperation() {
     }
     view_.SetPaneEnabled(true);
     RestoreShownDirectory(directoryMayHaveChanged);
-    if (!currentSequence_) {
-        RunDeferredOperation();
+    if (!currentSequence_ && !RunDeferredOperation()) {
+        StartKeepAlive(); // idle again
+    }
+}
+
+void SessionEngine::StartKeepAlive() {
+    if (ReadInt(u"Advance", u"KeepConnection", 1) != 0) {
+        keepAliveTimer_.start(
+            TimerPeriod(KeepAliveSeconds(ReadInt(u"Advance", u"IdleCommand", 30)), secondMs_));
     }
 }
 

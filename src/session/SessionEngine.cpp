@@ -15,11 +15,6 @@ namespace {
 
 constexpr int kControlEvents = 63;
 
-// "IdleCommand" outside 10 to 90 seconds is taken as 30.
-int KeepAliveSeconds(int configured) {
-    return configured < 10 || configured > 90 ? 30 : configured;
-}
-
 } // namespace
 
 int TimerPeriod(qint64 count, qint64 unitMs) {
@@ -245,10 +240,7 @@ void SessionEngine::GoIdle() {
     if (!data_) {
         view_.SetPaneEnabled(true);
     }
-    if (ReadInt(u"Advance", u"KeepConnection", 1) != 0 && session_->owedReplies == 0) {
-        keepAliveTimer_.start(
-            TimerPeriod(KeepAliveSeconds(ReadInt(u"Advance", u"IdleCommand", 30)), secondMs_));
-    }
+    StartKeepAlive();
     if (ServerMessage* latest = session_->latestMessage) {
         const bool welcome = latest == session_->firstMessage;
         const int show =

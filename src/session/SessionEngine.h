@@ -331,6 +331,8 @@ private:
     // Abort of a single operation: forgotten here; the server's answer to it is dropped when it comes.
     void AbortSingleOperation();
     void StartReplyTimer();
+    // Timer 10, when "KeepConnection" is on.
+    void StartKeepAlive();
     // Appends the TYPE command unless the server is known to be in that type already.
     void AppendTypeCommand(CommandSequence& sequence, const QByteArray& type);
     void StopOperationTimers();

@@ -189,7 +189,8 @@ TEST(SessionTimeouts, PeriodsBelowOneTakeTheDefault) {
     EXPECT_EQ(TimeoutPeriod(qint64(1) << 40, 60000, 60), std::numeric_limits<int>::max());
 }
 
-// An abort stops the time-out of what it gives up; a closed session leaves no timer running.
+// An abort stops the time-out of what it gives up and leaves the keep-alive running; a closed
+// session leaves no timer running.
 TEST_F(SessionControl, NoTimeOutOutlivesWhatItGuards) {
     h.setInt(u"General", u"UseTimeout", 1);
     h.engine().SetOwedReplyWait(100);
@@ -200,6 +201,7 @@ TEST_F(SessionControl, NoTimeOutOutlivesWhatItGuards) {
     h.engine().AbortCommand();
     EXPECT_FALSE(h.engine().ReplyTimer().isActive());
     ASSERT_TRUE(pumpEventsUntil([&] { return settled(); }, 5000));
+    EXPECT_TRUE(h.engine().KeepAliveTimer().isActive()); // idle again after the abort
     h.engine().Disconnect();
     for (const QTimer* timer :
          {&h.engine().KeepAliveTimer(), &h.engine().ConnectTimer(), &h.engine().ReplyTimer(),
