@@ -128,8 +128,10 @@ TEST(SiteFile, AnyBytesRoundTripAndTheWriterFollowsTheLayout) {
     const ParsedSiteFile parsed = ParseSiteFile(SerializeSiteFile(sites));
     EXPECT_EQ(parsed.state, SiteFileState::Intact);
     EXPECT_EQ(parsed.sites, sites);
-    // The writer's bytes are those written by hand, filler zero.
+    // The writer's bytes are those written by hand, filler zero; empty texts still take their lengths.
     EXPECT_EQ(SerializeSiteFile({sites[2]}), kSignature + kRecordLab);
+    EXPECT_EQ(SerializeSiteFile({Site("A", "h2", "x", "", 21, "", 0)}),
+              kSignature + kRecordA.chopped(4) + QByteArray(4, '\0'));
     EXPECT_EQ(UnpackSevenBit(kSignature), "ORVANEWORKS");
 }
 
