@@ -323,6 +323,9 @@ void SessionEngine::SendFileData() {
             job.unsentOffset = 0;
             job.unsentFileBytes = got;
         }
+        // The chunks of one turn leave as full segments; the turn's last one sends what is held
+        // (a would-block or the close sends it too).
+        data_->SetMoreFollows(i + 1 < kMaxSendChunksPerTurn);
         const qint64 sent = data_->Write(job.unsent.constData() + job.unsentOffset,
                                          qMin(chunk, job.unsent.size() - job.unsentOffset));
         if (sent < 0) {
