@@ -91,8 +91,10 @@ bool Write(const QString& path, QStringView section, QStringView key, QStringVie
     }
     // The temporary file in the same directory is renamed over the real one by commit(); until then
     // the old file stays as it was, and an uncommitted QSaveFile removes its temporary file.
+    // Unbuffered: a write cut short (a full disk) shows in write() itself; a buffered QSaveFile can lose
+    // that error in its final flush and rename a cut file over the old one.
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly)) {
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return false;
     }
     // Proxy and SOCKS passwords are stored in plain text: owner-only, set on the temporary file before

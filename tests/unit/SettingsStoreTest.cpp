@@ -2,6 +2,7 @@
 
 #include "settings/ConfigLocation.h"
 #include "settings/IniDocument.h"
+#include "support/FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>
@@ -185,6 +186,19 @@ TEST_F(SettingsStoreTest, FailedWriteLeavesTheOldFileIntact) {
     // A parent that is a regular file: the directory cannot be made.
     WriteAll(path(u"plain"_s), "x");
     EXPECT_FALSE(SettingsStore(path(u"plain/tessaly.INI"_s)).WriteInt(u"General", u"RetryNumber", 8));
+}
+
+// A write cut short (a full disk) fails the save and keeps the old file: it is never renamed over it.
+TEST_F(SettingsStoreTest, CutWriteLeavesTheOldFileIntact) {
+    const QByteArray old = "[General]\nRetryNumber=3\n";
+    WriteAll(path(), old);
+    SettingsStore store(path());
+    {
+        const tessaly::test::FileSizeLimit limit(10);
+        EXPECT_FALSE(store.WriteString(u"General", u"Note", QString(200, u'x')));
+    }
+    EXPECT_EQ(ReadAll(path()), old);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 1);
 }
 
 TEST_F(SettingsStoreTest, FailedWriteInReadOnlyDirectoryLeavesTheOldFileIntact) {

@@ -5,6 +5,7 @@
 #include "sites/SiteStore.h"
 
 #include "sites/SiteConnect.h"
+#include "support/FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>
@@ -245,29 +246,6 @@ TEST_F(SiteStoreFile, ADamagedFileIsKeptBesideTheFirstSave) {
     EXPECT_EQ(read(path() + u".damaged"_s), kSignature + kRecordLab + kRecordA.chopped(10) + "lost");
 }
 
-// Writes fail with EFBIG past `bytes` for as long as the guard lives (root writes anywhere, so a
-// read-only directory cannot make a save fail).
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
-};
-
 TEST_F(SiteStoreFile, AFailedSaveSaysWhyAndKeepsTheOldFile) {
     const QByteArray old = kSignature + kRecordA;
     writeFile(old);
@@ -276,7 +254,7 @@ TEST_F(SiteStoreFile, AFailedSaveSaysWhyAndKeepsTheOldFile) {
     ASSERT_TRUE(store.Add(Site("Lab", "h1", "bob", "pw", 2121, "/d", 0)).commandId);
     SiteSaveResult failed;
     {
-        const FileSizeLimit limit(20);
+        const test::FileSizeLimit limit(20);
         failed = store.Save();
     }
     EXPECT_FALSE(failed.ok);
