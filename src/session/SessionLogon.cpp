@@ -87,7 +87,7 @@ bool SessionEngine::AskForNewLogin() {
     LoginRequest request;
     request.host = session.host;
     request.userName = session.userName;
-    request.noSavedSite = true; // saved sites arrive with the site manager
+    request.noSavedSite = true; // the view clears it for a connection to a saved site
     const quint64 serial = sessionSerial_;
     const quint64 connection = controlSerial_;
     const bool accepted = Ask([&] { return view_.AskLogin(request); });

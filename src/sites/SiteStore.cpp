@@ -195,6 +195,9 @@ bool SiteStore::Remove(int commandId) {
         return false;
     }
     sites_.removeAt(index);
+    if (removalHandler_) {
+        removalHandler_(commandId);
+    }
     return true;
 }
 

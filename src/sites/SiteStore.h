@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace tessaly {
@@ -72,8 +73,12 @@ public:
     SiteAddResult Add(SiteProfile site);
     // Replaces the fields of the site with site.commandId; false when there is none. Not saved.
     bool Update(const SiteProfile& site);
-    // Takes the site out; false when there is none. Not saved.
+    // Takes the site out; false when there is none. Not saved. The removal handler, when set, is told
+    // the site's command id after it has gone, so whoever refers to the site can drop it.
     bool Remove(int commandId);
+    void SetRemovalHandler(std::function<void(int commandId)> handler) {
+        removalHandler_ = std::move(handler);
+    }
 
 private:
     int NextCommandId() const;
@@ -82,6 +87,7 @@ private:
     QList<SiteProfile> sites_;
     // The file on disk is damaged: the next save keeps a copy of it first.
     bool keepDamagedFile_ = false;
+    std::function<void(int)> removalHandler_;
 };
 
 inline constexpr char kSiteDamagedSuffix[] = ".damaged";

@@ -238,11 +238,10 @@ void CMainFrame::CreateMenus() {
             case kMenuSeparator:
                 menu->addSeparator();
                 break;
-            case kMenuRecentSites: {
-                QMenu* recent = menu->addMenu(tr("Recent &Site"));
-                recent->addAction(actions_.value(cmd::kRecentSitePlaceholder));
+            case kMenuRecentSites:
+                recentMenu_ = menu->addMenu(tr("Recent &Site"));
+                RebuildRecentMenu();
                 break;
-            }
             case kMenuViewModes:
                 menu->addMenu(viewModesMenu_);
                 break;
@@ -352,6 +351,11 @@ PaneCommandTarget* CMainFrame::RouteTarget(int id, int* paneId) const {
 }
 
 void CMainFrame::RunCommand(int id) {
+    if (id >= cmd::kSavedSiteFirst && id <= cmd::kSavedSiteLast) {
+        ConnectSavedSite(id);
+        UpdateCommandStates();
+        return;
+    }
     if (!IsCommandEnabled(id)) {
         return;
     }
@@ -369,6 +373,9 @@ void CMainFrame::RunCommand(int id) {
 }
 
 bool CMainFrame::IsCommandEnabled(int id) const {
+    if (id >= cmd::kSavedSiteFirst && id <= cmd::kSavedSiteLast) {
+        return sites_.FindByCommandId(id) != nullptr;
+    }
     if (const FrameCommand* command = FindFrameCommand(id)) {
         return command->run != nullptr && (this->*command->enabled)();
     }
@@ -460,6 +467,7 @@ void CMainFrame::OnQuickConnect() {
     if (!request) {
         return;
     }
+    currentSite_ = 0;
     engine_->StartSession(*request);
 }
 
@@ -584,6 +592,7 @@ void CMainFrame::SetWindowTitle(const QString& title) {
 }
 
 bool CMainFrame::AskLogin(LoginRequest& request) {
+    request.noSavedSite = currentSite_ == 0; // "&Save Password" saves into the current saved site
     LoginDialog dialog(request, settings_, this);
     if (dialog.exec() != QDialog::Accepted) {
         return false;
@@ -609,6 +618,7 @@ void CMainFrame::ShowFailedCommands(const std::vector<FailureRecord>& records) {
 }
 
 void CMainFrame::SessionLoggedIn() {
+    NoteSavedSiteLogin();
     UpdateCommandStates();
 }
 void CMainFrame::SessionIdle() {
@@ -616,6 +626,7 @@ void CMainFrame::SessionIdle() {
     UpdateCommandStates();
 }
 void CMainFrame::SessionClosed() {
+    currentSite_ = 0;
     UpdateTransferStatusPanes();
     UpdateCommandStates();
 }

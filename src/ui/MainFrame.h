@@ -6,6 +6,7 @@
 #include "settings/SettingsStore.h"
 #include "sites/SiteStore.h"
 #include "ui/PaneLayout.h"
+#include "ui/RecentSites.h"
 #include "ui/WaitCursor.h"
 
 #include <QHash>
@@ -50,9 +51,20 @@ public:
     enum class ActivePane { None, Local, Remote, Log };
     ActivePane Active() const { return activePane_; }
 
-    // The saved sites, loaded once at start-up and owned by the window from then on.
-    void AdoptSiteStore(SiteStore sites) { sites_ = std::move(sites); }
+    // The saved sites, loaded once at start-up and owned by the window from then on; the recent-site
+    // list is rebuilt from the settings for them (MainFrameSites.cpp). A site removed from the store
+    // leaves no reference behind: the current and last saved site and its recent entry go with it.
+    void AdoptSiteStore(SiteStore sites);
     SiteStore& Sites() { return sites_; }
+    // Connects to the saved site with this command id (3584..4095), as its command does: nothing when
+    // there is no such site or it is the current saved site; a site that cannot be connected to is
+    // refused with a message, leaving the current session alone.
+    void ConnectSavedSite(int commandId);
+    // The saved site of the connection (0: none, as after a quick connect), the saved site of the
+    // last login (what Reconnect connects to), and the "Recent Site" submenu.
+    int CurrentSavedSite() const { return currentSite_; }
+    int LastSavedSite() const { return lastSite_; }
+    QMenu& RecentSiteMenu() { return *recentMenu_; }
 
     SessionEngine& Engine() { return *engine_; }
     COutputView& OutputView() { return *output_; }
@@ -165,6 +177,13 @@ private:
     void OnNextPane();
     void OnPreviousPane();
     void FocusPane(int step);
+    // Saved sites (MainFrameSites.cpp).
+    void OnSiteRemoved(int commandId);
+    void RebuildRecentMenu();
+    void WriteRecentSites();
+    // At login to a saved site: it becomes the last saved site and the most recent one, and the
+    // user name and password are saved with it when the login dialog asked for that.
+    void NoteSavedSiteLogin();
 
     // Enabling rules.
     bool AlwaysEnabled() const { return true; }
@@ -189,6 +208,10 @@ private:
     QHash<int, QAction*> actions_;
     QMenu* viewModesMenu_ = nullptr;
     QMenu* arrangeMenu_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    int currentSite_ = 0;
+    int lastSite_ = 0;
+    RecentSites recent_;
 
     QSplitter* outer_ = nullptr;
     QSplitter* top_ = nullptr;

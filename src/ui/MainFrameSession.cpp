@@ -45,11 +45,16 @@ void CMainFrame::OnAbort() {
 }
 
 bool CMainFrame::CanReconnect() const {
-    return engine_->LastSession() != nullptr;
+    return engine_->LastSession() != nullptr || lastSite_ != 0;
 }
 
 void CMainFrame::OnReconnect() {
-    if (CanReconnect()) {
+    if (lastSite_ != 0) {
+        // The saved site of the last login, by its own command once this one has returned; while it is
+        // still the current saved site that does nothing.
+        QMetaObject::invokeMethod(
+            this, [this, id = lastSite_] { RunCommand(id); }, Qt::QueuedConnection);
+    } else if (CanReconnect()) {
         engine_->Reconnect();
     }
 }
