@@ -1,5 +1,7 @@
 #include "app/cli/CliOptions.h"
 
+#include "sites/FtpUrl.h"
+
 #include <QFile>
 #include <algorithm>
 #include <array>
@@ -147,10 +149,13 @@ const char* CliUsage() {
     return "usage: tessaly-cli [--user NAME] [--pass PASSWORD | --pass-file FILE] [--port N]\n"
            "                   [--config-dir DIR] [--on-conflict ACTION] [--timeout SECONDS]\n"
            "                   HOST[:PORT] [COMMAND ...]\n"
+           "       tessaly-cli [OPTION ...] ftp://[USER[:PASSWORD]@]HOST[:PORT][/PATH] [COMMAND ...]\n"
            "       tessaly-cli [--pass PASSWORD | --pass-file FILE] [--config-dir DIR]\n"
            "                   [--on-conflict ACTION] [--timeout SECONDS] --site LABEL [COMMAND ...]\n"
            "       tessaly-cli [--config-dir DIR] --sites\n"
-           "       tessaly-cli --help\n"
+           "       tessaly-cli --help | --version\n"
+           "ftp://... gives the user, password (%XX-encoded bytes are decoded), port and the start\n"
+           "  directory PATH in one address, in place of HOST[:PORT]\n"
            "--site LABEL connects to the first saved site with that label: its host, user, port and\n"
            "  remote path (the start directory), and its password unless one is given below\n"
            "--sites prints the saved sites, one a line, tab-separated: label, host, port, user, remote\n"
@@ -226,6 +231,10 @@ CliParseResult ParseCliArguments(const QStringList& arguments, const CliEnvironm
             options.help = true;
             return {options, {}};
         }
+        if (argument == u"--version") {
+            options.version = true;
+            return {options, {}};
+        }
         if (argument == u"--sites") {
             options.listSites = true;
             continue;
@@ -289,25 +298,45 @@ CliParseResult ParseCliArguments(const QStringList& arguments, const CliEnvironm
         if (i >= arguments.size()) {
             return Fail(QStringLiteral("no host given"));
         }
-        QString host = arguments[i++];
-        // HOST:PORT; the colon of a leading "ftp://" is not a port separator.
-        const qsizetype schemeEnd = host.startsWith(u"ftp://", Qt::CaseInsensitive) ? 6 : 0;
-        const qsizetype colon = host.lastIndexOf(u':');
-        if (colon >= schemeEnd) {
-            const std::optional<quint16> port = ParsePort(host.mid(colon + 1));
-            if (!port) {
-                return Fail(QStringLiteral("bad port in ") + host);
+        const QString& address = arguments[i++];
+        if (IsFtpUrl(address.toUtf8())) {
+            // ftp://[user[:password]@]host[:port][/path]
+            const FtpUrlResult url = ParseFtpUrl(address.toUtf8());
+            if (!url.url) {
+                return Fail(url.error);
             }
-            if (portOption && *portOption != *port) {
+            if ((url.url->user && options.user) ||
+                (url.url->password && (options.password || passwordFile))) {
+                return Fail(
+                    QStringLiteral("the user or password is given twice (in the address and as an option)"));
+            }
+            if (url.url->port && portOption && *portOption != *url.url->port) {
                 return Fail(QStringLiteral("the port is given twice"));
             }
-            portOption = port;
-            host.truncate(colon);
+            options.host = url.url->host;
+            options.directory = url.url->path;
+            portOption = url.url->port ? url.url->port : portOption;
+            options.user = url.url->user ? url.url->user : options.user;
+            options.password = url.url->password ? url.url->password : options.password;
+        } else {
+            QString host = address;
+            const qsizetype colon = host.lastIndexOf(u':');
+            if (colon >= 0) {
+                const std::optional<quint16> port = ParsePort(host.mid(colon + 1));
+                if (!port) {
+                    return Fail(QStringLiteral("bad port in ") + host);
+                }
+                if (portOption && *portOption != *port) {
+                    return Fail(QStringLiteral("the port is given twice"));
+                }
+                portOption = port;
+                host.truncate(colon);
+            }
+            if (host.isEmpty()) {
+                return Fail(QStringLiteral("no host given"));
+            }
+            options.host = host.toUtf8();
         }
-        if (host.isEmpty() || host.size() == schemeEnd) {
-            return Fail(QStringLiteral("no host given"));
-        }
-        options.host = host.toUtf8();
         options.port = portOption.value_or(21);
     }
     while (i < arguments.size()) {

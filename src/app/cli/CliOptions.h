@@ -15,9 +15,10 @@ namespace tessaly {
 //   tessaly-cli [--user NAME] [--pass PASSWORD | --pass-file FILE] [--port N] [--config-dir DIR]
 //               [--on-conflict overwrite|resume|rename|skip|cancel] [--timeout SECONDS]
 //               HOST[:PORT] [COMMAND ...]
+//   tessaly-cli [OPTION ...] ftp://[USER[:PASSWORD]@]HOST[:PORT][/PATH] [COMMAND ...]
 //   tessaly-cli [--pass PASSWORD | --pass-file FILE] [--config-dir DIR] ... --site LABEL [COMMAND ...]
 //   tessaly-cli [--config-dir DIR] --sites
-//   tessaly-cli --help
+//   tessaly-cli --help | --version
 // --site takes the host, user, port and remote path of the first saved site with that label, and its
 // password when none is given (the password sources below, before the anonymous e-mail); --sites
 // prints the saved sites.
@@ -45,11 +46,13 @@ struct CliCommand {
 
 struct CliOptions {
     bool help = false;      // --help: print the usage and do nothing else
+    bool version = false;   // --version: print the version and do nothing else
     bool listSites = false; // --sites: print the saved sites and do nothing else
     // --site LABEL: the saved site to connect to (then host and port are empty here).
     std::optional<QByteArray> siteLabel;
     QByteArray host;
     quint16 port = 21;
+    QByteArray directory; // the path of an ftp:// address: the start directory; empty: the login one
     std::optional<QByteArray> user;
     std::optional<QByteArray> password;
     QString configDir;

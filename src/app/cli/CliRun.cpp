@@ -76,6 +76,10 @@ int RunCli(QCoreApplication& app) {
         std::fputs(CliUsage(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::puts("tessaly-cli " TESSALY_VERSION);
+        return 0;
+    }
     const QString directory = options.configDir.isEmpty() ? ConfigDirectory() : options.configDir;
     SettingsStore settings(directory + u'/' + QString::fromUtf16(kSettingsFileName));
     if (options.timeoutSeconds) {
@@ -90,6 +94,7 @@ int RunCli(QCoreApplication& app) {
     SessionEngine::StartRequest request;
     request.host = options.host;
     request.port = options.port;
+    request.directory = options.directory;
     if (options.siteLabel) {
         const SiteStore sites = LoadSites(directory);
         const SiteProfile* site = sites.FindByLabel(*options.siteLabel);
