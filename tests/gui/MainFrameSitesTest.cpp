@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace tessaly::test {
@@ -103,6 +104,17 @@ TEST_F(MainFrameTest, SavedSitesConnectMoveUpTheRecentListAndReconnect) {
     ASSERT_TRUE(WaitForIdleListing("/")) << qPrintable(LogText());
     EXPECT_EQ(frame().CurrentSavedSite(), 0);
     EXPECT_EQ(frame().LastSavedSite(), cmd::kSavedSiteFirst + 4);
+    frame().Action(cmd::kReconnect)->trigger();
+    ASSERT_TRUE(WaitForIdleListing("/pub/docs")) << qPrintable(LogText());
+    EXPECT_EQ(frame().CurrentSavedSite(), cmd::kSavedSiteFirst + 4);
+    // Reconnect while connected to it does nothing; once the session has closed it connects again.
+    const qsizetype connectedLog = LogText().size();
+    frame().Action(cmd::kReconnect)->trigger();
+    QTest::qWait(50);
+    EXPECT_EQ(LogText().size(), connectedLog) << qPrintable(LogText().mid(connectedLog));
+    frame().Engine().Disconnect();
+    EXPECT_EQ(frame().CurrentSavedSite(), 0);
+    frame().UpdateCommandStates();
     frame().Action(cmd::kReconnect)->trigger();
     ASSERT_TRUE(WaitForIdleListing("/pub/docs")) << qPrintable(LogText());
     EXPECT_EQ(frame().CurrentSavedSite(), cmd::kSavedSiteFirst + 4);
