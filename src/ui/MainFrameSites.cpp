@@ -28,6 +28,8 @@ void CMainFrame::AdoptSiteStore(SiteStore sites) {
     lastSite_ = 0;
     recent_.Load(settings_, sites_);
     RebuildRecentMenu();
+    // A label changed since shows as it is now.
+    connect(recentMenu_, &QMenu::aboutToShow, this, &CMainFrame::RebuildRecentMenu, Qt::UniqueConnection);
 }
 
 void CMainFrame::ConnectSavedSite(int commandId) {

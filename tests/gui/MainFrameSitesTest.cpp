@@ -137,6 +137,12 @@ TEST_F(MainFrameTest, SavedSitesConnectMoveUpTheRecentListAndReconnect) {
     EXPECT_EQ(MenuTexts(frame().RecentSiteMenu()), (QStringList{u"C"_s, u"D"_s, u"B"_s}));
     EXPECT_EQ(RecentKeys(settings()),
               (QStringList{u"3"_s, u"2,127.0.0.1"_s, u"3,127.0.0.1"_s, u"1,127.0.0.1"_s}));
+    // A site renamed since shows its new label when the submenu opens.
+    SiteProfile renamed = *frame().Sites().FindByCommandId(cmd::kSavedSiteFirst + 3);
+    renamed.label = "Dee";
+    ASSERT_TRUE(frame().Sites().Update(renamed));
+    emit frame().RecentSiteMenu().aboutToShow();
+    EXPECT_EQ(MenuTexts(frame().RecentSiteMenu()), (QStringList{u"C"_s, u"Dee"_s, u"B"_s}));
     SaveScreenshot(frame(), u"main-window-saved-sites"_s);
 }
 
