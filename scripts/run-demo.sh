@@ -111,18 +111,18 @@ gui=build/src/app/tessaly
     echo "run-demo: $gui was not built" >&2
     exit 1
 }
-say "Starting the desktop program"
+say "Starting the desktop program, connected to the demo server"
 cat <<EOF
-In the Quick Connect bar under the toolbar, type
-  Host: 127.0.0.1     Port: $port     (User and Pass empty: anonymous; or User alice, Pass secret)
-and press Enter. Double-click a directory to open it; the up button beside the path goes back.
+The window opens on ftp://127.0.0.1:$port/ (anonymous). Double-click a directory to open it; the up
+button beside the path goes back. To log in as alice, type into the Quick Connect bar under the
+toolbar Host 127.0.0.1, Port $port, User alice, Pass secret, and press Enter.
 The demo server stops when you close the window.
 EOF
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
-    "$gui" </dev/null || status=1
+    "$gui" "ftp://127.0.0.1:$port/" </dev/null || status=1
 else
     echo "run-demo: no display (neither DISPLAY nor WAYLAND_DISPLAY is set), so the window cannot open;" >&2
-    echo "          run $gui from a desktop session, with the demo server kept by --keep." >&2
+    echo "          run $gui ftp://127.0.0.1:$port/ from a desktop session, with the demo server kept by --keep." >&2
 fi
 
 if $keep; then

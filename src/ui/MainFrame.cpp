@@ -15,6 +15,7 @@
 #include "ui/MessageBoxes.h"
 #include "ui/QuickConnectBar.h"
 #include "ui/ServerInfoDialog.h"
+#include "ui/StartupAddress.h"
 
 #include <QAction>
 #include <QApplication>
@@ -532,7 +533,7 @@ void CMainFrame::OnAbout() {
 }
 
 void CMainFrame::OnHelp() {
-    const QString path = QCoreApplication::applicationDirPath() + u"/help/index.html"_s;
+    const QString path = HelpDirectory() + u"/index.html"_s;
     if (!QFileInfo::exists(path) || !QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
         ShowWarning(this, tr("The help file %1 could not be opened.").arg(path));
     }
