@@ -17,6 +17,7 @@ PACKAGES=(
     libpcre2-posix3 libsodium23 libsqlite3-0 libssl3 libcap2    #   and of its mod_proxy and pure-ftpd
     openssl                                                     # SHA-256 of the large files tests move
     curl lftp time wget                                         # poking the test servers by hand; benchmarks
+    desktop-file-utils appstream man-db dpkg-dev librsvg2-bin   # the .deb and the checks of its files
 )
 
 # vsftpd's local login for the tests (see tests/support/FtpServerProcess.cpp).

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and tests everything Tessaly Client has, stopping at the first failure:
-#   1. build/       RelWithDebInfo, warnings as errors, benchmarks built; every ctest label
+#   1. build/       RelWithDebInfo, warnings as errors, benchmarks built; every ctest label; its .deb
+#                   installed, checked and purged (scripts/check-package.sh)
 #   2. build-asan/  Debug with AddressSanitizer + UndefinedBehaviorSanitizer; unit, integration and gui tests
 #   3. build-fuzz/  clang with libFuzzer; every fuzz target runs for $TESSALY_FUZZ_SECONDS (20) seconds
 # Needs no terminal and works as root (CI runs it through .ci/run). TESSALY_JOBS sets the build
@@ -80,6 +81,11 @@ end_stage
 
 begin_stage "ctest build"
 ctest --test-dir build --output-on-failure --no-tests=error -j2 </dev/null
+end_stage
+
+# The Debian package of that build (no third build): installed, checked and purged again.
+begin_stage "package (.deb: install, check, purge)"
+bash scripts/check-package.sh build </dev/null
 end_stage
 
 # --- 3. sanitizer build, unit and integration tests -----------------------------------------
