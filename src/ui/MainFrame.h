@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -184,6 +185,15 @@ private:
     // At login to a saved site: it becomes the last saved site and the most recent one, and the
     // user name and password are saved with it when the login dialog asked for that.
     void NoteSavedSiteLogin();
+
+    // The site dialogs (MainFrameSiteDialogs.cpp). The wizard returns the site it made, if any.
+    void OnSiteManager();
+    void OnConnectWizard();
+    std::optional<int> RunConnectWizard(QWidget* parent, bool* connectNow);
+    void OnNewSite();
+    void OnNewSiteFromSession();
+    void OnSiteProperties();
+    bool CanShowSiteProperties() const;
 
     // Enabling rules.
     bool AlwaysEnabled() const { return true; }

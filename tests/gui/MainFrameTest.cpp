@@ -86,9 +86,13 @@ TEST_F(MainFrameTest, StartsWithTheTitleToolbarAndEmptyDisabledRemotePane) {
     EXPECT_FALSE(frame().RemoteView().IsPaneEnabled());
     EXPECT_TRUE(RemoteNames().isEmpty());
     // Commands of operations the program does not have yet stay disabled.
-    for (const int id : {cmd::kSiteManager, cmd::kConnectWizard, cmd::kOption}) {
-        EXPECT_FALSE(frame().Action(id)->isEnabled()) << id;
+    EXPECT_FALSE(frame().Action(cmd::kOption)->isEnabled());
+    // The site dialogs open at any time; the sheets of a session or a saved site need one.
+    for (const int id : {cmd::kSiteManager, cmd::kNewSite, cmd::kConnectWizard}) {
+        EXPECT_TRUE(frame().Action(id)->isEnabled()) << id;
     }
+    EXPECT_FALSE(frame().IsCommandEnabled(cmd::kNewSiteFromSession));
+    EXPECT_FALSE(frame().Action(cmd::kSiteProperties)->isEnabled());
     // Without a session nothing can be uploaded, stopped or connected again.
     EXPECT_FALSE(frame().Action(cmd::kReconnect)->isEnabled());
     EXPECT_FALSE(frame().Action(cmd::kUpload)->isEnabled());
