@@ -6,6 +6,7 @@
 #include "sites/ui/ConnectWizard.h"
 #include "sites/ui/SiteFieldsForm.h"
 #include "sites/ui/SiteManagerDialog.h"
+#include "support/FileSizeLimit.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -186,6 +187,13 @@ TEST_F(SiteDialogsTest, SiteManagerEditsReachTheFileOnlyWhenCommitted) {
              selectAndType(kAlpha, "SitePort", "70000")(dialog);
              QString said;
              AnswerNextBox(&said, QMessageBox::Ok);
+             dialog.SelectSite(kBeta); // refused: the selection comes back to the site
+             EXPECT_EQ(said, u"Please enter an integer between 1 and 65535."_s);
+             QTest::qWait(10);
+             EXPECT_EQ(dialog.Tree().currentItem()->text(0), u"Alpha"_s);
+             EXPECT_EQ(Field(dialog, u"SitePort"_s).text(), u"70000"_s);
+             said.clear();
+             AnswerNextBox(&said, QMessageBox::Ok);
              Button(dialog, u"Clo&se"_s)->click();
              EXPECT_EQ(said, u"Please enter an integer between 1 and 65535."_s);
              EXPECT_TRUE(dialog.isVisible());
@@ -236,6 +244,23 @@ TEST_F(SiteDialogsTest, SiteManagerEditsReachTheFileOnlyWhenCommitted) {
         EXPECT_EQ(FileSites(), expected);
         EXPECT_EQ(WithoutIds(store_.Sites()), expected) << "the store holds what the file holds";
     }
+}
+
+TEST_F(SiteDialogsTest, AFailedSaveIsShownAndLeavesTheFileAsItWas) {
+    SiteManagerDialog dialog(store_, settings_, {});
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    dialog.SelectSite(kAlpha);
+    Retype(Field(dialog, u"SiteNote"_s), u"not saved"_s);
+    QString said;
+    {
+        const test::FileSizeLimit full(20); // the disk is full
+        AnswerNextBox(&said, QMessageBox::Ok);
+        QTest::keyClick(&dialog, Qt::Key_Return);
+    }
+    EXPECT_FALSE(said.isEmpty());
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(FileSites(), initial_);
 }
 
 TEST_F(SiteDialogsTest, WizardFromTheSiteManagerSavesAnAnonymousSiteTheTreeShows) {
