@@ -38,7 +38,7 @@ std::unique_ptr<FtpCommand> CommandSequence::TakeHead() {
 
 QByteArray CommandSequence::LogText(const FtpCommand& command, const SettingsStore& settings,
                                     bool anonymous) {
-    if (settings.GetInt(u"General", u"HiddePassWord", 1) == 0) {
+    if (settings.Number(setting::kHiddePassWord) == 0) {
         return command.text;
     }
     if (command.sendsStoredPassword) {

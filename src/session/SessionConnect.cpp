@@ -31,6 +31,13 @@ const SessionEngine::RetryTexts SessionEngine::kConnectRetry = {
 
 void SessionEngine::StartSession(const StartRequest& request) {
     CloseSession();
+    const int proxyType = Setting(setting::kProxyType);
+    if (Setting(setting::kUseProxy) != 0 && (proxyType < 1 || proxyType > 8)) {
+        // Logging on with no convention, or a guessed one, would hand the password to the wrong host.
+        WriteLog(LogKind::Error, "The FTP proxy is on but no logon type is chosen for it; choose one in "
+                                 "the options, or turn the FTP proxy off.");
+        return;
+    }
     view_.SetPaneBusy(true);
     session_ = std::make_unique<FtpSession>();
     ++sessionSerial_;
@@ -40,8 +47,8 @@ void SessionEngine::StartSession(const StartRequest& request) {
     session_->port = request.port;
     session_->currentDirectory = request.directory;
     session_->anonymous = FtpSession::IsAnonymousName(request.userName);
-    session_->loginAttemptsLeft = static_cast<unsigned>(qMax(0, ReadInt(u"General", u"LoginNumber", 3)));
-    session_->attemptsLeft = static_cast<unsigned>(qMax(0, ReadInt(u"General", u"RetryNumber", 3)));
+    session_->loginAttemptsLeft = static_cast<unsigned>(qMax(0, Setting(setting::kLoginNumber)));
+    session_->attemptsLeft = static_cast<unsigned>(qMax(0, Setting(setting::kRetryNumber)));
     if (session_->attemptsLeft == 0) {
         // No attempt is allowed: nothing starts, and no session is left waiting for a connection.
         session_.reset();
@@ -55,13 +62,12 @@ void SessionEngine::StartSession(const StartRequest& request) {
 
 void SessionEngine::ApplySocksSettings(ProxyTunnel& tunnel) const {
     // "SocksType" 0 to 3: SOCKS4, SOCKS4A, SOCKS5, HTTP 1.1; anything else connects directly.
-    const int socksType = ReadInt(u"Socks", u"UseSocks", 0) != 0 ? ReadInt(u"Socks", u"SocksType", 0) : -1;
+    const int socksType = Setting(setting::kUseSocks) != 0 ? Setting(setting::kSocksType) : -1;
     const ProxyKind kind =
         socksType >= 0 && socksType <= 3 ? static_cast<ProxyKind>(socksType + 1) : ProxyKind::None;
-    tunnel.SetProxy(kind, settings_.GetString(u"Socks", u"SocksHost").toUtf8(),
-                    PortOf(ReadInt(u"Socks", u"SocksPort", 1080)),
-                    settings_.GetString(u"Socks", u"SocksUser").toUtf8(),
-                    settings_.GetString(u"Socks", u"SocksPass").toUtf8());
+    tunnel.SetProxy(kind, settings_.Text(setting::kSocksHost).toUtf8(), PortOf(Setting(setting::kSocksPort)),
+                    settings_.Text(setting::kSocksUser).toUtf8(),
+                    settings_.Text(setting::kSocksPass).toUtf8());
 }
 
 std::unique_ptr<ControlConnection> SessionEngine::MakeControlConnection() {
@@ -71,15 +77,16 @@ std::unique_ptr<ControlConnection> SessionEngine::MakeControlConnection() {
     }
     ApplySocksSettings(*connection);
     FtpProxyLogon& logon = connection->logon;
-    const int useProxy = ReadInt(u"FtpProxy", u"UseProxy", 0);
-    const int proxyType = useProxy != 0 ? ReadInt(u"FtpProxy", u"ProxyType", 0) + 1 : 0;
+    // "ProxyType" is the convention's number, 1 to 8, as the options store it (StartSession refuses
+    // any other while "UseProxy" is on).
+    const int proxyType = Setting(setting::kUseProxy) != 0 ? Setting(setting::kProxyType) : 0;
     logon.proxyType =
-        proxyType >= 0 && proxyType <= 8 ? static_cast<FtpProxyType>(proxyType) : FtpProxyType::None;
-    logon.proxyHost = settings_.GetString(u"FtpProxy", u"ProxyName").toUtf8();
-    logon.proxyPort = PortOf(ReadInt(u"FtpProxy", u"ProxyPort", 0));
-    logon.authentication = ReadInt(u"FtpProxy", u"Authentication", 0) != 0;
-    logon.proxyUser = settings_.GetString(u"FtpProxy", u"UserName").toUtf8();
-    logon.proxyPassword = settings_.GetString(u"FtpProxy", u"PassWord").toUtf8();
+        proxyType >= 1 && proxyType <= 8 ? static_cast<FtpProxyType>(proxyType) : FtpProxyType::None;
+    logon.proxyHost = settings_.Text(setting::kProxyName).toUtf8();
+    logon.proxyPort = PortOf(Setting(setting::kProxyPort));
+    logon.authentication = Setting(setting::kAuthentication) != 0;
+    logon.proxyUser = settings_.Text(setting::kProxyUserName).toUtf8();
+    logon.proxyPassword = settings_.Text(setting::kProxyPassWord).toUtf8();
     return connection;
 }
 
@@ -115,8 +122,9 @@ void SessionEngine::ConnectSession() {
     }
     control_->viaProxy = false;
     control_->ConnectToHost(StripFtpScheme(session_->host), session_->port);
-    if (ReadInt(u"General", u"UseTimeout", 0) != 0) {
-        connectTimer_.start(TimeoutPeriod(ReadInt(u"General", u"ConnectionTimeout", 20), secondMs_, 20));
+    if (Setting(setting::kUseTimeout) != 0) {
+        connectTimer_.start(TimeoutPeriod(Setting(setting::kConnectionTimeout), secondMs_,
+                                          setting::kConnectionTimeout.defaultNumber));
     }
 }
 
@@ -173,7 +181,7 @@ void SessionEngine::OnControlConnected(int error) {
     // reconnected to forever.
     if (!session_->attemptsRestored) {
         session_->attemptsRestored = true;
-        session_->attemptsLeft = static_cast<unsigned>(qMax(0, ReadInt(u"General", u"RetryNumber", 3)));
+        session_->attemptsLeft = static_cast<unsigned>(qMax(0, Setting(setting::kRetryNumber)));
     }
     session_->connected = true;
     WriteLog(LogKind::Status, "Connect successful, receive welcome message...");
@@ -243,7 +251,7 @@ void SessionEngine::WaitThenRetry(const char* waitText) {
     if (control_) {
         control_->CloseSocket();
     }
-    const int wait = ReadInt(u"General", u"WaitTimes", 1);
+    const int wait = Setting(setting::kWaitTimes);
     if (wait != 0) {
         WriteLog(LogKind::Status, Format(waitText, wait));
         WriteBlankLine();

@@ -8,13 +8,6 @@ namespace tessaly {
 
 namespace {
 
-// "IdleCommand" outside 10 to 90 seconds is taken as 30.
-int KeepAliveSeconds(int configured) {
-    return configured < 10 || configured > 90 ? 30 : configured;
-}
-
-constexpr char kDefaultIdleCommands[] = "Reload,PWD,NOOP,REST 0,TYPE A,TYPE I";
-
 bool ChangesDirectory(const QByteArray& commandText) {
     return StartsWithNoCase(commandText, "CWD") || StartsWithNoCase(commandText, "CDUP");
 }
@@ -41,8 +34,7 @@ void SessionEngine::OnKeepAlive() {
     if (!session_ || !control_ || !IsIdle() || currentSequence_ || session_->jobRunning) {
         return;
     }
-    const QList<QByteArray> texts = CutIdleCommandList(
-        settings_.GetString(u"Advance", u"IdleCmdList", QString::fromLatin1(kDefaultIdleCommands)).toUtf8());
+    const QList<QByteArray> texts = CutIdleCommandList(settings_.Text(setting::kIdleCmdList).toUtf8());
     // An empty list lists the directory again, as "Reload" does.
     const QByteArray picked = texts.isEmpty() ? QByteArray("Reload") : texts.at(random_() % texts.size());
     keepAliveInFlight_ = true;
@@ -145,9 +137,8 @@ void SessionEngine::AbortSingleOperation() {
 }
 
 void SessionEngine::StartKeepAlive() {
-    if (ReadInt(u"Advance", u"KeepConnection", 1) != 0) {
-        keepAliveTimer_.start(
-            TimerPeriod(KeepAliveSeconds(ReadInt(u"Advance", u"IdleCommand", 30)), secondMs_));
+    if (Setting(setting::kKeepConnection) != 0) {
+        keepAliveTimer_.start(TimerPeriod(Setting(setting::kIdleCommand), secondMs_));
     }
 }
 
@@ -159,8 +150,9 @@ void SessionEngine::AppendTypeCommand(CommandSequence& sequence, const QByteArra
 }
 
 void SessionEngine::StartReplyTimer() {
-    if (ReadInt(u"General", u"UseTimeout", 0) != 0) {
-        replyTimer_.start(TimeoutPeriod(ReadInt(u"General", u"FtpCommandTimeout", 300), secondMs_, 300));
+    if (Setting(setting::kUseTimeout) != 0) {
+        replyTimer_.start(TimeoutPeriod(Setting(setting::kFtpCommandTimeout), secondMs_,
+                                        setting::kFtpCommandTimeout.defaultNumber));
     }
 }
 

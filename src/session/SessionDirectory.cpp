@@ -11,7 +11,7 @@ void SessionEngine::ChangeDirectory(const QByteArray& path, bool up) {
     }
     FtpSession& session = *session_;
     session.cachedListing = nullptr;
-    if (ReadInt(u"Advance", u"FolderCatch", 1) != 0 && !session.jobRunning) {
+    if (Setting(setting::kFolderCatch) != 0 && !session.jobRunning) {
         session.cachedListing = session.folderCache.Find(path);
     }
     currentSequence_.reset();

@@ -16,8 +16,6 @@ namespace tessaly {
 
 namespace {
 
-constexpr const char* kDefaultExtensions =
-    "LOG,TXT,H,C,CPP,JAVA,JSP,VBS,BAS,BAT,HTM,HTML,PL,CGI,MAK,SHTML,DHTML,CFM,PHP,ASP,CSS";
 // One readable event reads at most this many chunks of a file, then the loop runs again.
 constexpr int kMaxFileChunksPerEvent = 64;
 
@@ -119,7 +117,7 @@ std::unique_ptr<DownloadEntry> SessionEngine::MakeDownloadEntry(const QByteArray
     entry->depth = depth;
     std::unique_ptr<TransferTask> task = MakeSessionTask();
     QByteArray localName = name;
-    switch (ReadInt(u"Miscellaneous", u"DownloadCase", 0) % 3) {
+    switch (Setting(setting::kDownloadCase) % 3) {
     case 1:
         localName = QFile::encodeName(QFile::decodeName(name).toLower());
         break;
@@ -319,9 +317,8 @@ QByteArray SessionEngine::SendTransferCommands(const TransferTask& task, const Q
 }
 
 QByteArray SessionEngine::TransferTypeFor(const QByteArray& remotePath) const {
-    return TransferTypeCommand(
-        remotePath, ReadInt(u"Advance", u"TransferType", 1),
-        settings_.GetString(u"Advance", u"ExtendsionList", QString::fromLatin1(kDefaultExtensions)));
+    return TransferTypeCommand(remotePath, Setting(setting::kTransferType),
+                               settings_.Text(setting::kExtendsionList));
 }
 
 std::optional<ConflictChoice> SessionEngine::DecideConflict(const ConflictQuestion& question) {
@@ -370,7 +367,7 @@ void SessionEngine::ReceiveFileData() {
         }
         meter_.Start(*task);
     }
-    const qint64 chunk = ChunkBytes(u"ReceiveSize");
+    const qint64 chunk = ChunkBytes(setting::kReceiveSize);
     // The chunks of one event are read one after the other into one buffer and written to the file
     // with one call: a write per chunk costs more than the reading, and the count still covers only
     // bytes the file has taken.
@@ -404,8 +401,9 @@ void SessionEngine::ReceiveFileData() {
 }
 
 void SessionEngine::RestartDownloadTimer() {
-    if (ReadInt(u"General", u"UseTimeout", 0) != 0) {
-        downloadTimer_.start(TimeoutPeriod(ReadInt(u"General", u"FileDownloadTimeout", 60), minuteMs_, 60));
+    if (Setting(setting::kUseTimeout) != 0) {
+        downloadTimer_.start(TimeoutPeriod(Setting(setting::kFileDownloadTimeout), minuteMs_,
+                                           setting::kFileDownloadTimeout.defaultNumber));
     }
 }
 

@@ -84,7 +84,7 @@ void SessionEngine::WriteLogText(const QByteArray& text) {
 }
 
 void SessionEngine::WriteBlankLine() {
-    if (ReadInt(u"Miscellaneous", u"ReturnLine", 1) != 0) {
+    if (Setting(setting::kReturnLine) != 0) {
         WriteLogText("\r\n");
     }
 }
@@ -243,8 +243,7 @@ void SessionEngine::GoIdle() {
     StartKeepAlive();
     if (ServerMessage* latest = session_->latestMessage) {
         const bool welcome = latest == session_->firstMessage;
-        const int show =
-            welcome ? ReadInt(u"Advance", u"ShowLoginMsg", 1) : ReadInt(u"Advance", u"ShowDirMsg", 1);
+        const int show = welcome ? Setting(setting::kShowLoginMsg) : Setting(setting::kShowDirMsg);
         if (latest->unshown && show != 0) {
             latest->unshown = false;
             session_->latestMessage = nullptr;

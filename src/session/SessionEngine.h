@@ -347,15 +347,12 @@ private:
     // Helpers.
     void WriteBlankLine();
     QByteArray Stamp() const;
-    int ReadInt(QStringView section, QStringView key, int defaultValue) const {
-        return settings_.GetInt(section, key, defaultValue);
-    }
-    // The bytes of one socket read or write by an "Advance" setting in kilobytes ("ReceiveSize",
-    // "SendSize", "ControlSize"): 1 to 8, anything else counts as 4.
-    qint64 ChunkBytes(QStringView key) const {
-        const int kilobytes = ReadInt(u"Advance", key, 4);
-        return (kilobytes < 1 || kilobytes > 8 ? 4 : kilobytes) * 1024;
-    }
+    // A setting as the engine reads it, at the moment of use: its default from the settings table
+    // when absent, corrected as the table says.
+    int Setting(const SettingKey& key) const { return settings_.Number(key); }
+    // The bytes of one socket read or write by a setting in kilobytes ("ReceiveSize", "SendSize",
+    // "ControlSize"; the table's correction keeps it within 1 to 8).
+    qint64 ChunkBytes(const SettingKey& key) const { return qint64(Setting(key)) * 1024; }
     void RetireControlConnection();
     void Retire(std::unique_ptr<AsyncSocket> socket);
     void ClearRetiredLater();

@@ -71,7 +71,7 @@ bool SessionEngine::ThroughTunnel() const {
 }
 
 bool SessionEngine::UsePassiveMode() {
-    if (ReadInt(u"Advance", u"PasvMode", 1) != 0) {
+    if (Setting(setting::kPasvMode) != 0) {
         return true;
     }
     if (ThroughTunnel() && session_ && !session_->toldPassiveThroughTunnel) {
@@ -205,7 +205,7 @@ void SessionEngine::HandleListingReply(FtpCommand& command) {
     const QByteArray& text = command.text;
     const int code = command.replyCode;
     if (text.startsWith("REST")) {
-        if (ReadInt(u"General", u"ResumeSupport", 1) != 0) {
+        if (Setting(setting::kResumeSupport) != 0) {
             if (session.resumeProbePending && code == 350) {
                 session.restSupported = true;
             }
@@ -311,7 +311,7 @@ void SessionEngine::OnDataReadable(int /*error*/) {
     if (!data_->BytesAvailable(available) || available <= 0) {
         return;
     }
-    const qint64 chunk = ChunkBytes(u"ReceiveSize");
+    const qint64 chunk = ChunkBytes(setting::kReceiveSize);
     if (data_->raw) {
         // The data of a command typed by the user is not a listing of ours: it is read and dropped.
         std::vector<char> scratch(static_cast<std::size_t>(chunk));
@@ -388,7 +388,7 @@ QByteArray SessionEngine::FinishListing() {
     }
     if (!session.jobRunning && session.lastReplyCode < 400) {
         view_.ClearPane();
-        const bool cache = ReadInt(u"Advance", u"FolderCatch", 1) != 0;
+        const bool cache = Setting(setting::kFolderCatch) != 0;
         if (const FolderCacheEntry* old = session.folderCache.Find(session.currentDirectory)) {
             if (session.cachedListing == old) {
                 session.cachedListing = nullptr;

@@ -61,7 +61,7 @@ bool SessionEngine::UploadPaths(const QStringList& localPaths) {
 std::unique_ptr<UploadEntry> SessionEngine::MakeUploadEntry(const QFileInfo& local,
                                                             const QByteArray& remoteDirectory) {
     QByteArray name = QFile::encodeName(local.fileName());
-    switch (ReadInt(u"Miscellaneous", u"UploadCase", 0) % 3) {
+    switch (Setting(setting::kUploadCase) % 3) {
     case 1:
         name = QFile::encodeName(local.fileName().toLower());
         break;
@@ -299,7 +299,7 @@ void SessionEngine::SendFileData() {
         }
         meter_.Start(*task);
     }
-    const qint64 chunk = ChunkBytes(u"SendSize");
+    const qint64 chunk = ChunkBytes(setting::kSendSize);
     UploadJob& job = *upload_;
     const qint64 before = task->transferred;
     for (int i = 0; i < kMaxSendChunksPerTurn; ++i) {
@@ -369,8 +369,9 @@ void SessionEngine::FailUploadLocally(const QByteArray& reason) {
 }
 
 void SessionEngine::RestartUploadTimer() {
-    if (ReadInt(u"General", u"UseTimeout", 0) != 0) {
-        uploadTimer_.start(TimeoutPeriod(ReadInt(u"General", u"FileUploadTimeout", 60), minuteMs_, 60));
+    if (Setting(setting::kUseTimeout) != 0) {
+        uploadTimer_.start(TimeoutPeriod(Setting(setting::kFileUploadTimeout), minuteMs_,
+                                         setting::kFileUploadTimeout.defaultNumber));
     }
 }
 

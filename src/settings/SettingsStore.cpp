@@ -79,11 +79,16 @@ std::optional<FileIdentity> IdentityOf(const QString& path, bool* settled) {
     return FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
 }
 
-bool Write(const QString& path, QStringView section, QStringView key, QStringView text) {
+bool WriteValues(const QString& path, const std::vector<SettingsStore::Write>& values) {
     LoadedFile file = Load(path);
-    // A file that cannot be read (or is too large) is not replaced by one holding only this key.
-    if (file.state == FileState::Unusable || !file.document.setValue(section, key, text)) {
+    // A file that cannot be read (or is too large) is not replaced by one holding only these keys.
+    if (file.state == FileState::Unusable) {
         return false;
+    }
+    for (const SettingsStore::Write& value : values) {
+        if (!file.document.setValue(value.section, value.key, value.text)) {
+            return false;
+        }
     }
     const QByteArray bytes = file.document.serialize();
     if (bytes.size() > kIniMaxFileBytes || !QDir().mkpath(QFileInfo(path).absolutePath())) {
@@ -176,11 +181,27 @@ QString SettingsStore::GetString(QStringView section, QStringView key, const QSt
 }
 
 bool SettingsStore::WriteInt(QStringView section, QStringView key, int value) {
-    return Write(filePath_, section, key, QString::number(value));
+    return WriteValues(filePath_, {{section.toString(), key.toString(), QString::number(value)}});
 }
 
 bool SettingsStore::WriteString(QStringView section, QStringView key, const QString& value) {
-    return Write(filePath_, section, key, value);
+    return WriteValues(filePath_, {{section.toString(), key.toString(), value}});
+}
+
+bool SettingsStore::WriteAll(const std::vector<Write>& values) {
+    return WriteValues(filePath_, values);
+}
+
+int SettingsStore::Number(const SettingKey& key) const {
+    const int value = GetInt(key.section, key.key, key.defaultNumber);
+    if (key.clamp && (value < key.clamp->low || value > key.clamp->high)) {
+        return key.clamp->fallback;
+    }
+    return value;
+}
+
+QString SettingsStore::Text(const SettingKey& key) const {
+    return GetString(key.section, key.key, key.defaultText.toString());
 }
 
 void SettingsStore::SetTransient(QStringView section, QStringView key, const QString& value) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/SettingKeys.h"
+
 #include <QString>
 #include <QStringView>
 #include <memory>
@@ -35,6 +37,19 @@ public:
     // case the file is left as it was.
     bool WriteInt(QStringView section, QStringView key, int value);
     bool WriteString(QStringView section, QStringView key, const QString& value);
+
+    // A key of the settings table: its default when absent; a number with the reader's correction.
+    int Number(const SettingKey& key) const;
+    QString Text(const SettingKey& key) const;
+
+    // One value to write, and a write of many values with one save: all of them or, when it fails,
+    // none (the file is left as it was).
+    struct Write {
+        QString section;
+        QString key;
+        QString text;
+    };
+    bool WriteAll(const std::vector<Write>& values);
 
     // Reads of the key see `value` from now on, whatever the file holds or a write puts there.
     void SetTransient(QStringView section, QStringView key, const QString& value);

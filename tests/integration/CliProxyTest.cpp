@@ -192,7 +192,7 @@ struct FtpProxyCase {
     const char* name;
     Kind kind;
     ProxyProcess::Method method;
-    int proxyType;              // "ProxyType" as stored: the convention minus one
+    int proxyType;              // the convention's number minus one
     QList<QByteArray> commands; // the logon commands as logged; %T is the target, %P the proxy port
 };
 
@@ -207,7 +207,7 @@ TEST_P(CliThroughFtpProxy, LogsInWithTheConventionsCommands) {
     const quint16 proxyPort = proxy->port(c.method);
     Cli cli;
     cli.settings().WriteInt(u"FtpProxy", u"UseProxy", 1);
-    cli.settings().WriteInt(u"FtpProxy", u"ProxyType", c.proxyType);
+    cli.settings().WriteInt(u"FtpProxy", u"ProxyType", c.proxyType + 1); // the convention's number
     cli.settings().WriteString(u"FtpProxy", u"ProxyName", QStringLiteral("127.0.0.1"));
     cli.settings().WriteInt(u"FtpProxy", u"ProxyPort", proxyPort);
     cli.settings().WriteString(u"FtpProxy", u"UserName", QStringLiteral("puser"));

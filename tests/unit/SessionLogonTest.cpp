@@ -1,6 +1,7 @@
 // The logon against a scripted server: the welcome, the logon tables, re-login and the ends of a
 // session during logon, checked by the log a user would see.
 #include "support/EngineHarness.h"
+#include "support/EventPump.h"
 #include "support/ListingScript.h"
 #include "support/ScriptedPeer.h"
 
@@ -202,7 +203,7 @@ TEST_F(SessionLogon, ReplyTimeoutAbortsTheLogon) {
 // The FTP-proxy conventions, each against a scripted proxy that checks the commands in order.
 struct ProxyCase {
     const char* name;
-    int proxyType; // "ProxyType" as stored: the convention minus one
+    int proxyType; // the convention's number minus one
     quint16 targetPort;
     bool logsIn;
     std::vector<std::pair<QByteArray, QByteArray>> exchange; // command expected, reply sent
@@ -217,7 +218,7 @@ TEST_P(SessionProxyLogon, SendsTheConventionsCommands) {
     ScriptedPeer peer;
     ScriptedPeer data;
     h.setInt(u"FtpProxy", u"UseProxy", 1);
-    h.setInt(u"FtpProxy", u"ProxyType", c.proxyType);
+    h.setInt(u"FtpProxy", u"ProxyType", c.proxyType + 1); // stored as the convention's number
     h.setString(u"FtpProxy", u"ProxyName", QStringLiteral("127.0.0.1"));
     h.setInt(u"FtpProxy", u"ProxyPort", peer.port());
     h.setString(u"FtpProxy", u"UserName", QStringLiteral("fw"));
@@ -251,6 +252,26 @@ TEST_P(SessionProxyLogon, SendsTheConventionsCommands) {
     if (!succeeds) {
         EXPECT_TRUE(h.waitClosed());
         EXPECT_TRUE(h.view.lines().last().startsWith("ERROR:>  Login ftp proxy failed"));
+    }
+}
+
+// With the FTP proxy on, a "ProxyType" that names no convention (0 is what "None" stores) starts
+// nothing: no connection to the proxy or the target, and an error line says why.
+TEST(SessionProxyLogonChoice, NoConventionConnectsNowhere) {
+    for (const int proxyType : {0, 9, -1}) {
+        EngineHarness h;
+        ScriptedPeer peer;
+        h.setInt(u"FtpProxy", u"UseProxy", 1);
+        h.setInt(u"FtpProxy", u"ProxyType", proxyType);
+        h.setString(u"FtpProxy", u"ProxyName", QStringLiteral("127.0.0.1"));
+        h.setInt(u"FtpProxy", u"ProxyPort", peer.port());
+        h.connect(peer.port());
+        EXPECT_EQ(h.engine().Session(), nullptr) << proxyType;
+        EXPECT_FALSE(h.engine().HasControlConnection());
+        EXPECT_TRUE(h.view.lines().last().startsWith("ERROR:>  The FTP proxy is on but no logon type"))
+            << h.view.joined();
+        pumpEventsUntil([] { return false; }, 100);
+        EXPECT_EQ(peer.connectionCount(), 0);
     }
 }
 

@@ -177,13 +177,13 @@ TEST_F(SessionUpload, AbortSendsAborAndListsAgain) {
 
     ASSERT_TRUE(h.engine().UploadPaths({big}));
     ASSERT_TRUE(pumpEventsUntil(
-        [&] { return h.engine().CurrentTransfer() && h.engine().CurrentTransfer()->transferred > 0; }, 5000))
+        [&] { return h.engine().CurrentTransfer() && h.engine().CurrentTransfer()->transferred > 0; }, 20000))
         << h.view.joined();
     h.engine().AbortCommand();
     EXPECT_FALSE(h.engine().Session()->jobRunning);
     EXPECT_TRUE(h.view.taskRows.isEmpty());
     ASSERT_TRUE(pumpEventsUntil(
-        [&] { return control.finished() && h.engine().IsIdle() && h.view.paneEnabled; }, 5000))
+        [&] { return control.finished() && h.engine().IsIdle() && h.view.paneEnabled; }, 20000))
         << h.view.joined() << control.failureText();
     EXPECT_EQ(control.failureText(), "");
 }

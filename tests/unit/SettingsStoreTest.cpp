@@ -1,5 +1,6 @@
 #include "settings/SettingsStore.h"
 
+#include "session/FtpSession.h"
 #include "settings/ConfigLocation.h"
 #include "settings/IniDocument.h"
 #include "support/FileSizeLimit.h"
@@ -186,6 +187,46 @@ TEST_F(SettingsStoreTest, FailedWriteLeavesTheOldFileIntact) {
     // A parent that is a regular file: the directory cannot be made.
     WriteAll(path(u"plain"_s), "x");
     EXPECT_FALSE(SettingsStore(path(u"plain/tessaly.INI"_s)).WriteInt(u"General", u"RetryNumber", 8));
+}
+
+// Every key of the settings table reads its default from a file without it, a number outside its
+// reader's correction reads as the correction's value, and one save writes every key or none.
+TEST_F(SettingsStoreTest, TheTableGivesEveryKeyItsDefaultAndOneSaveWritesThemAll) {
+    const SettingsStore empty(path(u"empty.INI"_s));
+    std::vector<SettingsStore::Write> values;
+    for (const tessaly::SettingKey* key : tessaly::setting::kAllSettings) {
+        SCOPED_TRACE(key->key.toString().toStdString());
+        if (key->kind == tessaly::SettingKind::Text) {
+            EXPECT_EQ(empty.Text(*key), key->defaultText.toString());
+            values.push_back({key->section.toString(), key->key.toString(), u"x"_s + key->key.toString()});
+        } else {
+            EXPECT_EQ(empty.Number(*key), key->defaultNumber);
+            EXPECT_TRUE(key->low <= key->defaultNumber && key->defaultNumber <= key->high);
+            values.push_back({key->section.toString(), key->key.toString(), QString::number(key->high)});
+        }
+    }
+    EXPECT_EQ(tessaly::setting::kAnommousEmail.defaultText.toString(),
+              QString::fromLatin1(tessaly::FtpSession::kPlaceholderEmail));
+
+    SettingsStore store(path());
+    {
+        const tessaly::test::FileSizeLimit limit(100); // the whole file does not fit: nothing is written
+        EXPECT_FALSE(store.WriteAll(values));
+    }
+    EXPECT_FALSE(QFile::exists(path()));
+    ASSERT_TRUE(store.WriteAll(values));
+    for (const tessaly::SettingKey* key : tessaly::setting::kAllSettings) {
+        if (key->kind == tessaly::SettingKind::Text) {
+            EXPECT_EQ(store.Text(*key), u"x"_s + key->key.toString());
+        } else {
+            EXPECT_EQ(store.Number(*key), key->high) << key->key.toString().toStdString();
+        }
+    }
+    // The readers' corrections: a chunk size of 9 kilobytes reads as 4, an idle interval of 5 as 30.
+    ASSERT_TRUE(
+        store.WriteAll({{u"Advance"_s, u"ReceiveSize"_s, u"9"_s}, {u"Advance"_s, u"IdleCommand"_s, u"5"_s}}));
+    EXPECT_EQ(store.Number(tessaly::setting::kReceiveSize), 4);
+    EXPECT_EQ(store.Number(tessaly::setting::kIdleCommand), 30);
 }
 
 // A write cut short (a full disk) fails the save and keeps the old file: it is never renamed over it.
