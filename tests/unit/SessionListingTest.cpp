@@ -358,6 +358,23 @@ TEST(SessionListingPassive, TheReplysAddressCannotSendTheDataConnectionElsewhere
     }
 }
 
+// Abort of an active-mode listing closes its listener: a data connection the server makes late
+// finds no port, so it can never be read as the listing of something else.
+TEST_F(SessionListing, AbortClosesTheActiveListener) {
+    loginWith(kRoot);
+    h.setInt(u"Advance", u"PasvMode", 0);
+    control.expectLine("PWD").send("257 \"/\"\r\n").expectLine("TYPE A").send("200 ok\r\n");
+    control.expectLinePrefix("PORT 127,0,0,1,").send("200 PORT ok\r\n").expectLine("LIST");
+    h.engine().RefreshListing(true);
+    ASSERT_TRUE(pumpEventsUntil([&] { return control.finished(); }, 5000)) << control.failureText();
+    const quint16 port = AnnouncedPort(control);
+    ASSERT_NE(port, 0);
+    h.engine().AbortCommand();
+    EXPECT_TRUE(h.engine().IsIdle());
+    EXPECT_EQ(ConnectFrom("127.0.0.1", port), -1);
+    EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"pub", "hello.txt"}));
+}
+
 // The active-mode listener takes one connection, from the server's address only: a third party
 // that reaches the port can neither inject a listing nor wipe the pane, and once the server has
 // connected the port is closed.
