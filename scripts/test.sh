@@ -53,6 +53,10 @@ on_exit() {
         stage_seconds+=($((SECONDS - stage_started)))
     fi
     print_timings
+    # Only a run that reached its end passed: a signal or an early exit with status 0 did not.
+    if ((rc == 0 && !all_stages_ran)); then
+        rc=1
+    fi
     if ((rc != 0)); then
         echo
         echo "test.sh: FAILED in stage \"${current_stage:-?}\" (exit status $rc)" >&2
@@ -61,7 +65,10 @@ on_exit() {
         echo "test.sh: all stages passed in $((SECONDS))s"
     fi
 }
+all_stages_ran=0
 trap on_exit EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 fail() {
     echo "test.sh: $*" >&2
@@ -136,3 +143,4 @@ for fuzzer in "${fuzzers[@]}"; do
     fi
 done
 end_stage
+all_stages_ran=1
