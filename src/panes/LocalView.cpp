@@ -3,6 +3,7 @@
 #include "panes/FileTypeInfo.h"
 #include "panes/LocalListCtrl.h"
 #include "panes/PaneDragData.h"
+#include "settings/SettingKeys.h"
 #include "ui/CommandIds.h"
 #include "ui/Icons.h"
 #include "ui/LocalPropertiesDialog.h"
@@ -461,7 +462,7 @@ void CLocalView::OpenSelectedItem() {
         SetDirectory(list_->Model().Path(row));
         return;
     }
-    RunCommand(FileOpenCommand(settings_.GetInt(u"Miscellaneous", u"DbClickType", 0)));
+    RunCommand(FileOpenCommand(settings_.Number(setting::kDbClickType)));
 }
 
 void CLocalView::GoUp() {
@@ -507,7 +508,7 @@ void CLocalView::ViewFile() {
 }
 
 void CLocalView::ViewPath(const QString& path) {
-    const QString viewer = settings_.GetString(u"Miscellaneous", u"FileViewer");
+    const QString viewer = settings_.Text(setting::kFileViewer);
     if (viewer.isEmpty()) {
         if (!shell_.openUrl(QUrl::fromLocalFile(path))) {
             ShowWarning(this, u"Cannot open %1."_s.arg(Quoted(path)));
@@ -545,7 +546,7 @@ void CLocalView::DeleteSelected() {
     if (paths.isEmpty()) {
         return;
     }
-    if (settings_.GetInt(u"UserPrompt", u"PromptOnDeleteLocalFiles", 1) != 0 &&
+    if (settings_.Number(setting::kPromptOnDeleteLocalFiles) != 0 &&
         !AskYesNo(this, u"All selected files will move to recycle bin, you can restore it from recycle bin. "
                         u"are you sure want to moit to recycle bin?"_s)) {
         return;

@@ -1,5 +1,6 @@
 #include "panes/OutputView.h"
 
+#include "settings/SettingKeys.h"
 #include "ui/CommandIds.h"
 #include "ui/MessageBoxes.h"
 
@@ -167,7 +168,7 @@ void COutputView::RunCommand(int id) {
 }
 
 bool COutputView::ClearLog() {
-    if (settings_.GetInt(u"UserPrompt", u"PromptOnClearFtpServerlog", 0) != 0 &&
+    if (settings_.Number(setting::kPromptOnClearFtpServerlog) != 0 &&
         !AskYesNo(this, u"Are you sure want to clear all ftp commands and status?"_s)) {
         return false;
     }

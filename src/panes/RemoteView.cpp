@@ -3,6 +3,7 @@
 #include "panes/PaneDragData.h"
 #include "panes/RemoteListCtrl.h"
 #include "session/RemotePath.h"
+#include "settings/SettingKeys.h"
 #include "ui/CommandIds.h"
 #include "ui/GeneralProp.h"
 #include "ui/MessageBoxes.h"
@@ -322,7 +323,7 @@ void CRemoteView::OpenSelectedItem() {
         return;
     }
     // Posted: a download's question or the viewer never opens inside the click or key press.
-    const int command = FileOpenCommand(settings_.GetInt(u"Miscellaneous", u"DbClickType", 0));
+    const int command = FileOpenCommand(settings_.Number(setting::kDbClickType));
     QMetaObject::invokeMethod(
         this, [this, command] { RunCommand(command); }, Qt::QueuedConnection);
 }
@@ -475,7 +476,7 @@ void CRemoteView::OnLabelEditClosed(QWidget* editor, int hint) {
 
 void CRemoteView::DeleteSelected() {
     const QList<RemoteItem> items = SelectedItems();
-    if (settings_.GetInt(u"UserPrompt", u"PromptOnDeleteRemoteFiles", 1) != 0 &&
+    if (settings_.Number(setting::kPromptOnDeleteRemoteFiles) != 0 &&
         !AskYesNo(this,
                   QStringLiteral("All selected files are will be deleted, if deleted you cannot restore "
                                  "it. sre you want to delete it now?"))) {

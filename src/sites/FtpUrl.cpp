@@ -1,5 +1,7 @@
 #include "sites/FtpUrl.h"
 
+#include "settings/SettingKeys.h"
+
 #include <algorithm>
 
 namespace tessaly {
@@ -170,10 +172,7 @@ SessionEngine::StartRequest FtpUrlRequest(const FtpUrl& url, const SettingsStore
     request.userName = url.user && !url.user->isEmpty() ? *url.user : QByteArray("anonymous");
     request.password = url.password.value_or(QByteArray());
     if (request.userName == "anonymous" && request.password.isEmpty()) {
-        request.password =
-            settings
-                .GetString(u"General", u"AnommousEmail", QString::fromLatin1(FtpSession::kPlaceholderEmail))
-                .toUtf8();
+        request.password = settings.Text(setting::kAnommousEmail).toUtf8();
     }
     request.directory = url.path;
     return request;

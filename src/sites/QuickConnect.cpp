@@ -1,5 +1,7 @@
 #include "sites/QuickConnect.h"
 
+#include "settings/SettingKeys.h"
+
 namespace tessaly {
 
 namespace {
@@ -42,8 +44,7 @@ std::optional<SessionEngine::StartRequest> QuickConnectRequest(const QuickConnec
     const QString user = fields.user.isEmpty() ? kAnonymous.toString() : fields.user;
     QString password = fields.password;
     if (user == kAnonymous && password.isEmpty()) {
-        password = settings.GetString(u"General", u"AnommousEmail",
-                                      QString::fromLatin1(FtpSession::kPlaceholderEmail));
+        password = settings.Text(setting::kAnommousEmail);
     }
     request.userName = user.toUtf8();
     request.password = password.toUtf8();

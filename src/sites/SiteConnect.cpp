@@ -1,6 +1,7 @@
 #include "sites/SiteConnect.h"
 
 #include "session/TextFormat.h"
+#include "settings/SettingKeys.h"
 
 #include <array>
 
@@ -49,10 +50,7 @@ SiteConnectResult SiteConnectRequest(const SiteProfile& site, const SettingsStor
     request.userName = site.userName;
     request.password = site.password;
     if (FtpSession::IsAnonymousName(site.userName) && site.password.isEmpty()) {
-        request.password =
-            settings
-                .GetString(u"General", u"AnommousEmail", QString::fromLatin1(FtpSession::kPlaceholderEmail))
-                .toUtf8();
+        request.password = settings.Text(setting::kAnommousEmail).toUtf8();
     }
     request.port = static_cast<quint16>(site.port);
     request.directory = site.remotePath;

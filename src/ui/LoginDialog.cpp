@@ -1,5 +1,7 @@
 #include "ui/LoginDialog.h"
 
+#include "settings/SettingKeys.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -51,7 +53,7 @@ LoginDialog::LoginDialog(const LoginRequest& request, const SettingsStore& setti
     layout->addWidget(buttons);
     setMinimumWidth(360);
 
-    if (settings.GetInt(u"General", u"CanChangeName", 1) == 0) {
+    if (settings.Number(setting::kCanChangeName) == 0) {
         userEdit_->setEnabled(false);
     }
     if (request.noSavedSite) {
@@ -65,7 +67,7 @@ LoginDialog::LoginDialog(const LoginRequest& request, const SettingsStore& setti
     (userEdit_->isEnabled() && userEdit_->text().isEmpty() ? userEdit_ : passwordEdit_)->setFocus();
 
     cancelCaption_ = cancelButton_->text();
-    countdown_ = std::max(0, settings.GetInt(u"General", u"PassWaitTime", 30));
+    countdown_ = std::max(0, settings.Number(setting::kPassWaitTime));
     if (countdown_ > 0) {
         // Wide enough for the longest count from the start, so the buttons do not move as it falls.
         const QString widest = u"%1 = %2"_s.arg(cancelCaption_).arg(countdown_);

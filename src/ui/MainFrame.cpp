@@ -4,6 +4,7 @@
 #include "panes/OutputView.h"
 #include "panes/RemoteView.h"
 #include "session/LogStyle.h"
+#include "settings/SettingKeys.h"
 #include "transfer/ui/FileConfirmDialog.h"
 #include "transfer/ui/TaskListCtrl.h"
 #include "ui/AboutDialog.h"
@@ -542,8 +543,7 @@ void CMainFrame::OnHelp() {
 // --- Closing ------------------------------------------------------------------------------------
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (engine_->HasControlConnection() &&
-        settings_.GetInt(u"UserPrompt", u"PromptOnCloseMainWindow", 1) != 0) {
+    if (engine_->HasControlConnection() && settings_.Number(setting::kPromptOnCloseMainWindow) != 0) {
         const QString question = TaskCount() > 0
                                      ? tr("If you close window all active task will be aborted, are you sure "
                                           "want to close Tessaly Client?")

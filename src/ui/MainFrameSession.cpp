@@ -1,6 +1,7 @@
 // The main window's commands that end or restart the session's work: Disconnect, Abort and
 // Reconnect.
 #include "panes/RemoteView.h"
+#include "settings/SettingKeys.h"
 #include "ui/MainFrame.h"
 #include "ui/MessageBoxes.h"
 
@@ -13,7 +14,7 @@ bool CMainFrame::CanDisconnect() const {
 }
 
 void CMainFrame::OnDisconnect() {
-    if (settings_.GetInt(u"UserPrompt", u"PromptOnDisconnectsion", 1) != 0 &&
+    if (settings_.Number(setting::kPromptOnDisconnectsion) != 0 &&
         !AskYesNo(this,
                   tr("If you disconnect the current connection, all active task will be aborted; are you "
                      "sure want to disconnect now?"))) {
@@ -35,7 +36,7 @@ bool CMainFrame::CanAbort() const {
 }
 
 void CMainFrame::OnAbort() {
-    if (settings_.GetInt(u"UserPrompt", u"PromptOnAbortFtpCommand", 0) != 0 &&
+    if (settings_.Number(setting::kPromptOnAbortFtpCommand) != 0 &&
         !AskYesNo(this, tr("Are you sure want to abort current conmands?"))) {
         return;
     }

@@ -1,5 +1,6 @@
 #include "app/cli/CliOptions.h"
 
+#include "settings/SettingKeys.h"
 #include "sites/FtpUrl.h"
 
 #include <QFile>
@@ -67,14 +68,14 @@ std::optional<int> ParseCount(QStringView text, int low, int high) {
 
 // The time-outs --timeout turns on: each key with the seconds its unit holds.
 struct TimeoutKey {
-    const char16_t* key;
+    const SettingKey* key;
     int unitSeconds;
 };
 constexpr std::array<TimeoutKey, 4> kTimeoutKeys = {{
-    {u"ConnectionTimeout", 1},
-    {u"FtpCommandTimeout", 1},
-    {u"FileUploadTimeout", 60},
-    {u"FileDownloadTimeout", 60},
+    {&setting::kConnectionTimeout, 1},
+    {&setting::kFtpCommandTimeout, 1},
+    {&setting::kFileUploadTimeout, 60},
+    {&setting::kFileDownloadTimeout, 60},
 }};
 
 std::optional<quint16> ParsePort(const QString& text) {
@@ -129,10 +130,10 @@ std::optional<QByteArray> ReadPasswordFile(const QString& path, QString* error) 
 } // namespace
 
 void ApplyTimeoutOption(SettingsStore& settings, int seconds) {
-    settings.SetTransient(u"General", u"UseTimeout", QStringLiteral("1"));
+    settings.SetTransient(setting::kUseTimeout.section, setting::kUseTimeout.key, QStringLiteral("1"));
     for (const TimeoutKey& timeout : kTimeoutKeys) {
         const qint64 units = (qint64{seconds} + timeout.unitSeconds - 1) / timeout.unitSeconds;
-        settings.SetTransient(u"General", QStringView(timeout.key), QString::number(units));
+        settings.SetTransient(timeout.key->section, timeout.key->key, QString::number(units));
     }
 }
 

@@ -8,6 +8,7 @@
 #include "app/cli/TerminalView.h"
 #include "session/SessionEngine.h"
 #include "settings/ConfigLocation.h"
+#include "settings/SettingKeys.h"
 #include "settings/SettingsStore.h"
 #include "sites/SiteConnect.h"
 #include "sites/SiteStore.h"
@@ -118,10 +119,7 @@ int RunCli(QCoreApplication& app) {
         request.password = options.password.value_or(QByteArray());
     } else {
         request.userName = "anonymous";
-        request.password = options.password.value_or(
-            settings
-                .GetString(u"General", u"AnommousEmail", QString::fromLatin1(FtpSession::kPlaceholderEmail))
-                .toUtf8());
+        request.password = options.password.value_or(settings.Text(setting::kAnommousEmail).toUtf8());
     }
 
     // What a server sent is escaped on the way to a terminal, and goes out byte for byte otherwise.

@@ -1,6 +1,7 @@
 #include "sites/ui/SiteFieldsForm.h"
 
 #include "session/FtpSession.h"
+#include "settings/SettingKeys.h"
 #include "ui/MessageBoxes.h"
 
 #include <QGridLayout>
@@ -48,9 +49,7 @@ void ApplyStoredSiteRules(SiteProfile& site, bool anonymousMode) {
 }
 
 QByteArray AnonymousEmail(const SettingsStore& settings) {
-    return settings
-        .GetString(u"General", u"AnommousEmail", QString::fromLatin1(FtpSession::kPlaceholderEmail))
-        .toUtf8();
+    return settings.Text(setting::kAnommousEmail).toUtf8();
 }
 
 bool SaveSitesTelling(SiteStore& store, QWidget* parent) {

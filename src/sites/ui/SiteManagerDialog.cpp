@@ -1,5 +1,6 @@
 #include "sites/ui/SiteManagerDialog.h"
 
+#include "settings/SettingKeys.h"
 #include "sites/ui/SiteFieldsForm.h"
 #include "ui/Icons.h"
 #include "ui/MessageBoxes.h"
@@ -223,7 +224,7 @@ void SiteManagerDialog::OnDelete() {
     if (tree_->currentItem() == nullptr) {
         return;
     }
-    if (settings_.GetInt(u"UserPrompt", u"PromptOnDeleteFavorites", 1) != 0 &&
+    if (settings_.Number(setting::kPromptOnDeleteFavorites) != 0 &&
         !AskYesNo(this, u"The favorites folder and sub ftp sites can not restore if you deleted it, are you "
                         u"sure want to delete it now?"_s)) {
         return;
