@@ -3,6 +3,7 @@
 #include "session/DeleteJob.h"
 #include "session/DownloadJob.h"
 #include "session/PassiveReply.h"
+#include "session/ReplyFields.h"
 #include "session/SessionEngine.h"
 #include "session/TextFormat.h"
 #include "session/UploadJob.h"
@@ -219,11 +220,8 @@ void SessionEngine::HandleListingReply(FtpCommand& command) {
         }
     } else if (text == "PWD") {
         if (code == 257) {
-            const QByteArray& reply = command.replyText;
-            const qsizetype open = reply.indexOf('"');
-            const qsizetype close = open < 0 ? -1 : reply.indexOf('"', open + 1);
-            if (close > open) {
-                session.currentDirectory = reply.mid(open + 1, close - open - 1);
+            if (std::optional<QByteArray> path = ParseQuotedPath(command.replyText)) {
+                session.currentDirectory = std::move(*path);
             }
         }
         if (JobListsDirectory()) {

@@ -2,6 +2,7 @@
 // to the current command, logged and handled, and then the sequence goes on.
 #include "session/DeleteJob.h"
 #include "session/RemotePath.h"
+#include "session/ReplyFields.h"
 #include "session/SessionEngine.h"
 #include "session/TextFormat.h"
 #include "session/UploadJob.h"
@@ -269,9 +270,7 @@ void SessionEngine::RunCommandAction(CommandAction action, FtpCommand& command, 
         break;
     }
     case CommandAction::TakeSize: {
-        const QByteArray& text = command.replyText;
-        const qsizetype space = text.indexOf(' ');
-        session.sizeResult = space < 0 ? 0 : text.mid(space + 1).split('\r').first().trimmed().toLongLong();
+        session.sizeResult = ParseSizeReply(command.replyText);
         TakeRemoteSize(session.sizeResult);
         break;
     }
