@@ -121,6 +121,8 @@ cmake --build build-fuzz -j "$jobs"
 end_stage
 
 begin_stage "fuzz (${fuzz_seconds}s per target)"
+# shellcheck source=scripts/fuzz-dicts.sh
+source scripts/fuzz-dicts.sh
 mapfile -t fuzzers < <(find build-fuzz -type f -name '*_fuzz' -perm -u+x | sort)
 ((${#fuzzers[@]} > 0)) || echo "  warning: build-fuzz holds no fuzz targets (fuzz/*_fuzz.cpp); nothing to run"
 for fuzzer in "${fuzzers[@]}"; do
@@ -131,9 +133,12 @@ for fuzzer in "${fuzzers[@]}"; do
     mkdir -p "$corpus" "$artifacts" "$(dirname "$log")"
     seeds=()
     [[ -d fuzz/corpus/$name ]] && seeds=("fuzz/corpus/$name")
+    dict=()
+    dict_argument=$(fuzz_dict_argument "$name" build-fuzz/dict)
+    [[ -n "$dict_argument" ]] && dict=("$dict_argument")
     printf '  %-36s ' "$name"
     if "$fuzzer" -max_total_time="$fuzz_seconds" -timeout=10 -print_final_stats=1 -artifact_prefix="$artifacts/" \
-        "$corpus" "${seeds[@]}" >"$log" 2>&1 </dev/null; then
+        "${dict[@]}" "$corpus" "${seeds[@]}" >"$log" 2>&1 </dev/null; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
         echo "ok (${runs:-?} runs, corpus $(find "$corpus" -type f | wc -l) inputs)"
     else
