@@ -1,9 +1,9 @@
 #include "ui/GeneralProp.h"
 
 #include "ui/MessageBoxes.h"
+#include "ui/OnePageSheet.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace tessaly {
@@ -274,14 +273,7 @@ int CGeneralProp::InitialMode() const {
 CRemotePropertiesSheet::CRemotePropertiesSheet(const RemoteItemFacts& facts, QWidget* parent)
     : QDialog(parent), page_(new CGeneralProp(facts)) {
     setWindowTitle(u"Options"_s);
-    auto* tabs = new QTabWidget(this);
-    tabs->addTab(page_, u"General"_s); // the tab widget owns the page
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(tabs);
-    layout->addWidget(buttons);
+    BuildOnePageSheet(*this, page_, u"General"_s);
 }
 
 void CRemotePropertiesSheet::accept() {

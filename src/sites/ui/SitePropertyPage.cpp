@@ -2,10 +2,9 @@
 
 #include "sites/ui/SiteFieldsForm.h"
 #include "ui/MessageBoxes.h"
+#include "ui/OnePageSheet.h"
 
-#include <QDialogButtonBox>
 #include <QLineEdit>
-#include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace tessaly {
@@ -52,14 +51,7 @@ CSiteSheet::CSiteSheet(SiteStore& store, const SettingsStore& settings, const Si
     : QDialog(parent), store_(store), bound_(boundSite), shown_(shown),
       page_(new CFtpSitePage(shown, settings)) {
     setWindowTitle(boundSite != 0 ? u"Properties"_s : u"New"_s);
-    auto* tabs = new QTabWidget(this);
-    tabs->addTab(page_, u"FTP Site"_s); // the tab widget owns the page
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(tabs);
-    layout->addWidget(buttons);
+    BuildOnePageSheet(*this, page_, u"FTP Site"_s);
     page_->Fields().LabelEdit().setFocus();
     resize(440, 300);
 }
