@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 namespace tessaly::test {
@@ -51,6 +52,29 @@ template <typename T> bool OnNextDialog(CMainFrame& frame, int command, const st
     });
     frame.RunCommand(command);
     return seen;
+}
+
+// Goes through the wizard's five pages with the label, the local server's address and port and the
+// anonymous login, checks "Connect Now" and presses Finish.
+void FinishWizardConnectingNow(CConnectWizard& wizard, const QString& label, int port) {
+    wizard.next();
+    QTest::keyClicks(&wizard.LabelEdit(), label);
+    wizard.next();
+    QTest::keyClicks(&wizard.AddressEdit(), u"127.0.0.1"_s);
+    wizard.next();
+    Retype(wizard.PortEdit(), QString::number(port));
+    wizard.next();
+    for (QCheckBox* box : wizard.findChildren<QCheckBox*>()) {
+        if (box->text() == u"Connect Now"_s) {
+            box->setChecked(true);
+        }
+    }
+    if (wizard.currentId() != CConnectWizard::kFinish || !wizard.ConnectNow()) {
+        ADD_FAILURE() << "the wizard stopped on page " << wizard.currentId();
+        wizard.reject(); // a wizard left open would hang the test
+        return;
+    }
+    wizard.button(QWizard::FinishButton)->click();
 }
 
 class MainFrameSiteDialogsTest : public MainFrameTest {
@@ -137,23 +161,66 @@ TEST_F(MainFrameSiteDialogsTest, SavedSiteConnectedFromTheSiteManagerAndTheWizar
 
     // The wizard from the main window with "Connect Now" connects to the new site at once.
     EXPECT_TRUE(OnNextDialog<CConnectWizard>(frame(), cmd::kConnectWizard, [&](CConnectWizard& wizard) {
-        wizard.next();
-        QTest::keyClicks(&wizard.LabelEdit(), u"Root"_s);
-        wizard.next();
-        QTest::keyClicks(&wizard.AddressEdit(), u"127.0.0.1"_s);
-        wizard.next();
-        Retype(wizard.PortEdit(), QString::number(server->port()));
-        wizard.next();
-        for (QCheckBox* box : wizard.findChildren<QCheckBox*>()) {
-            if (box->text() == u"Connect Now"_s) {
-                box->setChecked(true);
-            }
-        }
-        wizard.button(QWizard::FinishButton)->click();
+        FinishWizardConnectingNow(wizard, u"Root"_s, server->port());
     }));
     ASSERT_EQ(FileSites().size(), 1);
-    EXPECT_EQ(frame().CurrentSavedSite(), frame().Sites().Sites().first().commandId);
-    EXPECT_TRUE(WaitForIdleListing("/")) << qPrintable(LogText());
+    const int root = frame().Sites().Sites().first().commandId;
+    EXPECT_EQ(frame().CurrentSavedSite(), root);
+    ASSERT_TRUE(WaitForIdleListing("/")) << qPrintable(LogText());
+
+    // The same from the Site Manager (F4, "&Wizard"): it closes as "Clo&se" does, saving the note
+    // typed before, and the session moves from /pub to the new site's "/".
+    frame().Engine().ChangeDirectory("/pub", false);
+    ASSERT_TRUE(WaitForIdleListing("/pub")) << qPrintable(LogText());
+    managerSeen = false;
+    HandleNextModal([&](QWidget* modal) {
+        auto* manager = qobject_cast<SiteManagerDialog*>(modal);
+        ASSERT_NE(manager, nullptr);
+        managerSeen = true;
+        manager->SelectSite(root);
+        Retype(*manager->findChild<QLineEdit*>(u"SiteNote"_s), u"typed before the wizard"_s);
+        HandleNextModal([&](QWidget* wizard) {
+            ASSERT_NE(qobject_cast<CConnectWizard*>(wizard), nullptr);
+            FinishWizardConnectingNow(*qobject_cast<CConnectWizard*>(wizard), u"Mirror"_s, server->port());
+        });
+        Button(*manager, u"&Wizard"_s)->click();
+        EXPECT_FALSE(manager->isVisible());
+    });
+    frame().activateWindow(); // a shortcut needs the window active again after the dialogs
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame()));
+    QTest::keyClick(&frame(), Qt::Key_F4);
+    ASSERT_TRUE(managerSeen);
+    ASSERT_TRUE(WaitForIdleListing("/")) << qPrintable(LogText());
+    const QList<SiteProfile> saved = FileSites();
+    ASSERT_EQ(saved.size(), 2);
+    EXPECT_EQ(saved[0].note, "typed before the wizard");
+    EXPECT_EQ(saved[1].label, "Mirror");
+    EXPECT_EQ(frame().CurrentSavedSite(), frame().Sites().Sites().last().commandId);
+}
+
+// "New ftp site": the sheet starts as a new site (label "New Site", the rest empty, port 21, a normal
+// login) and OK adds the site to the file at once, its empty path made "/".
+TEST_F(MainFrameSiteDialogsTest, NewSiteSheetAddsTheSiteAtOnce) {
+    frame().AdoptSiteStore(SiteStore(sitesPath()));
+    EXPECT_TRUE(OnNextDialog<CSiteSheet>(frame(), cmd::kNewSite, [](CSiteSheet& sheet) {
+        EXPECT_EQ(sheet.windowTitle(), u"New"_s);
+        SiteFieldsForm& fields = sheet.Page().Fields();
+        for (const char* name :
+             {"SiteAddress", "SiteRemotePath", "SiteUserName", "SitePassword", "SiteNote"}) {
+            EXPECT_EQ(sheet.findChild<QLineEdit*>(QString::fromLatin1(name))->text(), QString()) << name;
+        }
+        EXPECT_EQ(fields.LabelEdit().text(), u"New Site"_s);
+        EXPECT_EQ(fields.PortEdit().text(), u"21"_s);
+        EXPECT_FALSE(fields.AnonymousMode());
+        EXPECT_TRUE(fields.NormalButton().isChecked());
+        SaveScreenshot(sheet, u"NewSiteSheet"_s);
+        Retype(fields.LabelEdit(), u"Lab"_s);
+        QTest::keyClicks(sheet.findChild<QLineEdit*>(u"SiteAddress"_s), u"lab.example"_s);
+        sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    }));
+    const QList<SiteProfile> saved = FileSites();
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_EQ(saved[0], (SiteProfile{"Lab", "lab.example", "", "", 21, "/", "", saved[0].commandId}));
 }
 
 } // namespace

@@ -272,6 +272,7 @@ TEST_F(SiteDialogsTest, WizardFromTheSiteManagerSavesAnAnonymousSiteTheTreeShows
         HandleNextModal([&](QWidget*) {
             QAbstractButton* next = wizard.button(QWizard::NextButton);
             EXPECT_EQ(wizard.currentId(), CConnectWizard::kWelcome);
+            test::SaveScreenshot(wizard, u"ConnectWizardWelcome"_s);
             next->click();
             // Next goes on only while the label, then the address, is not empty.
             EXPECT_FALSE(next->isEnabled());
@@ -280,10 +281,12 @@ TEST_F(SiteDialogsTest, WizardFromTheSiteManagerSavesAnAnonymousSiteTheTreeShows
             QTest::keyClick(&wizard.LabelEdit(), Qt::Key_Backspace);
             EXPECT_FALSE(next->isEnabled());
             QTest::keyClicks(&wizard.LabelEdit(), u"Lab mirror"_s);
+            test::SaveScreenshot(wizard, u"ConnectWizardSiteLabel"_s);
             next->click();
             EXPECT_EQ(wizard.currentId(), CConnectWizard::kHostAddress);
             EXPECT_FALSE(next->isEnabled());
             QTest::keyClicks(&wizard.AddressEdit(), u"mirror.example"_s);
+            test::SaveScreenshot(wizard, u"ConnectWizardHostAddress"_s);
             next->click();
             // The login page: anonymous mode with the e-mail; clearing it leaves the fields alone.
             EXPECT_TRUE(wizard.AnonymousMode().isChecked());
@@ -298,16 +301,20 @@ TEST_F(SiteDialogsTest, WizardFromTheSiteManagerSavesAnAnonymousSiteTheTreeShows
             EXPECT_EQ(wizard.UserEdit().text(), u"anonymous"_s);
             EXPECT_EQ(wizard.PasswordEdit().text(), QString::fromLatin1(kEmail));
             test::SaveScreenshot(wizard, u"ConnectWizardLogin"_s);
-            // Port 0 can never connect: refused, the page stays.
-            Retype(wizard.PortEdit(), u"0"_s);
-            QString said;
-            AnswerNextBox(&said, QMessageBox::Ok);
-            next->click();
-            EXPECT_EQ(said, u"Please enter an integer between 1 and 65535."_s);
-            EXPECT_EQ(wizard.currentId(), CConnectWizard::kLoginInformation);
+            // Port 0 can never connect: like any port outside 1..65535 it is refused, the page stays.
+            for (const QString& port : {u"0"_s, u"65536"_s}) {
+                SCOPED_TRACE(port.toStdString());
+                Retype(wizard.PortEdit(), port);
+                QString said;
+                AnswerNextBox(&said, QMessageBox::Ok);
+                next->click();
+                EXPECT_EQ(said, u"Please enter an integer between 1 and 65535."_s);
+                EXPECT_EQ(wizard.currentId(), CConnectWizard::kLoginInformation);
+            }
             Retype(wizard.PortEdit(), u"21"_s);
             next->click();
             EXPECT_EQ(wizard.currentId(), CConnectWizard::kFinish);
+            test::SaveScreenshot(wizard, u"ConnectWizardFinish"_s);
             wizard.button(QWizard::FinishButton)->click();
             wizardDone = true;
         });
@@ -329,6 +336,9 @@ TEST_F(SiteDialogsTest, WizardFromTheSiteManagerSavesAnAnonymousSiteTheTreeShows
     EXPECT_EQ(FileSites().last(), made);
     dialog.SelectSite(3586);
     test::SaveScreenshot(dialog, u"SiteManager"_s);
+    dialog.SelectSite(0);
+    EXPECT_FALSE(Field(dialog, u"SiteAddress"_s).isEnabled()) << "the root disables the fields";
+    test::SaveScreenshot(dialog, u"SiteManagerRoot"_s);
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_EQ(FileSites().size(), 3);
     EXPECT_EQ(FileSites().last(), made);
