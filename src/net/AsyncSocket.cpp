@@ -395,8 +395,7 @@ qint64 AsyncSocket::Write(const char* data, qint64 length) {
         SetLastError(EBADF);
         return -1;
     }
-    const int flags = MSG_NOSIGNAL | (moreFollows_ ? MSG_MORE : 0);
-    const ssize_t sent = ::send(handle_, data, static_cast<size_t>(qMax<qint64>(length, 0)), flags);
+    const ssize_t sent = ::send(handle_, data, static_cast<size_t>(qMax<qint64>(length, 0)), MSG_NOSIGNAL);
     if (sent < 0) {
         const int error = errno;
         SetLastError(error == EAGAIN ? EWOULDBLOCK : error);

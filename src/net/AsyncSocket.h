@@ -55,9 +55,6 @@ public:
     // when nothing is there).
     virtual qint64 Read(char* buffer, qint64 length);
     virtual qint64 Write(const char* data, qint64 length);
-    // While set, each Write tells the kernel that more data follows at once, so small writes go out
-    // as full segments; the first Write without it (or the close) sends what is held.
-    void SetMoreFollows(bool more) { moreFollows_ = more; }
 
     bool SelectEvents(unsigned eventMask);
     // Adopts a connected handle (an accepted connection): no connect event follows. The socket owns
@@ -106,7 +103,6 @@ private:
     void CloseHandle();
 
     int handle_ = -1;
-    bool moreFollows_ = false;
     std::unique_ptr<Notifier> notifier_;
     sockaddr_in remote_{};
     mutable int lastError_ = 0;

@@ -299,6 +299,7 @@ private:
     void OnUploadStarted();
     void ScheduleSendPump();
     void SendFileData();
+    bool ReadUploadBlock(TransferTask& task, UploadJob& job);
     void FinishSending();
     void FailUploadLocally(const QByteArray& reason);
     void RestartUploadTimer();

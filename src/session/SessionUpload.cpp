@@ -16,7 +16,7 @@ namespace tessaly {
 
 namespace {
 
-// One writable turn sends at most this many chunks, then the loop runs again.
+// One turn of the send pump reads and sends this many chunks, then the loop runs again.
 constexpr int kMaxSendChunksPerTurn = 64;
 
 } // namespace
@@ -299,35 +299,17 @@ void SessionEngine::SendFileData() {
         }
         meter_.Start(*task);
     }
-    const qint64 chunk = ChunkBytes(setting::kSendSize);
     UploadJob& job = *upload_;
     const qint64 before = task->transferred;
-    for (int i = 0; i < kMaxSendChunksPerTurn; ++i) {
-        if (job.unsentOffset == job.unsent.size()) {
-            // The next block of the file, read to its end whatever size it had when it was queued: a
-            // turn's worth of chunks with one read, sent a chunk at a time.
-            const qint64 block = chunk * kMaxSendChunksPerTurn;
-            job.readBuffer.resize(static_cast<std::size_t>(block));
-            const qint64 got = task->localFile->read(job.readBuffer.data(), block);
-            if (got < 0) {
-                FailUploadLocally("Cannot read the local file " + task->localPath.toUtf8() + " (" +
-                                  task->localFile->errorString().toUtf8() + ").");
-                return;
-            }
-            if (got == 0) {
-                FinishSending();
-                return;
-            }
-            job.unsent = job.asciiConversion ? ToNetworkLineEnds(job.readBuffer.data(), got, job.lastWasCr)
-                                             : QByteArray(job.readBuffer.data(), got);
-            job.unsentOffset = 0;
-            job.unsentFileBytes = got;
+    // A turn reads one block of the file (the chunks of a turn, read to the file's end whatever size
+    // it had when it was queued) and hands it to the socket in one send: a send per chunk costs
+    // more than the copying. What the socket does not take waits for its writable event.
+    for (;;) {
+        if (job.unsentOffset == job.unsent.size() && !ReadUploadBlock(*task, job)) {
+            return;
         }
-        // The chunks of one turn leave as full segments; the turn's last one sends what is held
-        // (a would-block or the close sends it too).
-        data_->SetMoreFollows(i + 1 < kMaxSendChunksPerTurn);
-        const qint64 sent = data_->Write(job.unsent.constData() + job.unsentOffset,
-                                         qMin(chunk, job.unsent.size() - job.unsentOffset));
+        const qint64 sent =
+            data_->Write(job.unsent.constData() + job.unsentOffset, job.unsent.size() - job.unsentOffset);
         if (sent < 0) {
             if (data_->LastError() == EWOULDBLOCK) {
                 RestartUploadTimer(); // the socket's writable event goes on from here
@@ -340,16 +322,42 @@ void SessionEngine::SendFileData() {
         } else if (job.unsentOffset == job.unsent.size()) {
             task->transferred += job.unsentFileBytes; // the file's bytes, not the wire's
         }
+        if (job.unsentOffset == job.unsent.size()) {
+            ScheduleSendPump(); // the block is gone while the socket still takes data
+            break;
+        }
         if (sent == 0) {
             break;
         }
-        if (i + 1 == kMaxSendChunksPerTurn) {
-            ScheduleSendPump(); // the slice is used up while the socket still takes data
-        }
+        // Part of the block went: the next send takes the rest or arms the writable event.
     }
     if (task->transferred != before) {
         view_.SetTaskProgress(0, task->transferred);
     }
+}
+
+bool SessionEngine::ReadUploadBlock(TransferTask& task, UploadJob& job) {
+    const qint64 block = ChunkBytes(setting::kSendSize) * kMaxSendChunksPerTurn;
+    QByteArray& target = job.asciiConversion ? job.readBuffer : job.unsent;
+    target.resize(block);
+    const qint64 got = task.localFile->read(target.data(), block);
+    if (got < 0) {
+        FailUploadLocally("Cannot read the local file " + task.localPath.toUtf8() + " (" +
+                          task.localFile->errorString().toUtf8() + ").");
+        return false;
+    }
+    if (got == 0) {
+        job.unsent.clear();
+        FinishSending();
+        return false;
+    }
+    target.resize(got);
+    if (job.asciiConversion) {
+        job.unsent = ToNetworkLineEnds(target.constData(), got, job.lastWasCr);
+    }
+    job.unsentOffset = 0;
+    job.unsentFileBytes = got;
+    return true;
 }
 
 void SessionEngine::FinishSending() {

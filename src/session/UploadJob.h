@@ -42,12 +42,12 @@ struct UploadJob {
     bool transferStarted = false;   // the server has taken the STOR (its 125 or 150 came)
     bool reachedEnd = false;        // the whole of the current file has gone to the data connection
     QByteArray localFailure;        // why the current file failed on this side, if it did
-    QByteArray unsent;              // the chunk being sent, as it goes on the wire
+    QByteArray unsent;              // the block being sent, as it goes on the wire
     qsizetype unsentOffset = 0;     // how much of it the socket has taken
-    qint64 unsentFileBytes = 0;     // how many bytes of the file the chunk stands for
-    std::vector<char> readBuffer;
-    QSet<QString> visited;      // the local directories expanded so far, by their canonical paths
-    bool pumpScheduled = false; // a continuation of the send pump waits in the event loop
+    qint64 unsentFileBytes = 0;     // how many bytes of the file the block stands for
+    QByteArray readBuffer;          // a text file's block before its line ends are converted
+    QSet<QString> visited;          // the local directories expanded so far, by their canonical paths
+    bool pumpScheduled = false;     // a continuation of the send pump waits in the event loop
 };
 
 // Turns each LF of a text file's chunk into CR LF, as TYPE A sends lines; a CR LF that is there

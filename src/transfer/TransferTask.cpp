@@ -15,7 +15,7 @@ bool OpenTransferFile(TransferTask& task) {
     auto file = std::make_unique<QFile>(task.localPath);
     const bool resume = task.exists && task.startOffset != 0 && task.restSupported;
     if (task.upload) {
-        if (!file->open(QIODevice::ReadOnly) || (resume && !file->seek(task.startOffset))) {
+        if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered) || (resume && !file->seek(task.startOffset))) {
             return false;
         }
     } else {
