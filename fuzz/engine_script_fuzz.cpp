@@ -331,8 +331,8 @@ bool RunNextCommand(tessaly::SessionEngine& engine, int step) {
 
 // Every connect but the engine's control connect goes to the data listener, on loopback.
 extern "C" int connect(int fd, const sockaddr* address, socklen_t length) {
-    if (controlPort == 0) {
-        return RealConnect()(fd, address, length);
+    if (controlPort == 0 || (address != nullptr && address->sa_family == AF_UNIX)) {
+        return RealConnect()(fd, address, length); // before the run, or a local socket of the C library
     }
     if (address == nullptr || address->sa_family != AF_INET || length < sizeof(sockaddr_in)) {
         errno = ENETUNREACH;

@@ -11,6 +11,7 @@ fuzz_dict_names() {
     proxy_reply_fuzz) echo proxy ;;
     ini_document_fuzz) echo ini ;;
     ftp_url_fuzz) echo ftp_url ;;
+    site_file_fuzz) echo site_file ;;
     esac
 }
 

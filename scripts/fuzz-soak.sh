@@ -6,14 +6,15 @@
 # executions per second, the final coverage (cov: and ft:) and any crash with its input's path.
 #
 # Usage: scripts/fuzz-soak.sh [SECONDS] [TARGET ...]
-# Builds in build-fuzz-soak/ (clang, configured as test.sh configures build-fuzz). TESSALY_JOBS sets
-# the build parallelism. Exits 1 when any target crashed; the merged corpora are kept either way.
+# Builds in build-fuzz-soak/ (clang, configured as test.sh configures build-fuzz; TESSALY_FUZZ_BUILD
+# names another folder). TESSALY_JOBS sets the build parallelism. Exits 1 when any target crashed;
+# the merged corpora are kept either way.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
 shift || true
-build="build-fuzz-soak"
+build=${TESSALY_FUZZ_BUILD:-build-fuzz-soak}
 jobs=${TESSALY_JOBS:-$(nproc)}
 # shellcheck source=scripts/fuzz-dicts.sh
 source scripts/fuzz-dicts.sh
