@@ -13,6 +13,7 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+    tessaly::ChooseCliEventLoop();
     QCoreApplication app(argc, argv);
     constexpr qint64 kPeriodMs = 10;
     std::vector<qint64> latenessUs;

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 int main(int argc, char** argv) {
+    tessaly::ChooseCliEventLoop();
     QCoreApplication app(argc, argv);
     return tessaly::RunCli(app);
 }

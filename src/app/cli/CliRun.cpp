@@ -65,6 +65,12 @@ QString SiteLabels(const SiteStore& sites) {
 
 } // namespace
 
+void ChooseCliEventLoop() {
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) {
+        qputenv("QT_NO_GLIB", "1");
+    }
+}
+
 int RunCli(QCoreApplication& app) {
     const CliParseResult parsed =
         ParseCliArguments(QCoreApplication::arguments(), CliEnvironment::FromProcess());
