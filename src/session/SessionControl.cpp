@@ -120,7 +120,6 @@ void SessionEngine::AbortSingleOperation() {
     currentSequence_.reset();
     currentCommand_.reset();
     keepAliveInFlight_ = false;
-    session.serverType.clear(); // a TYPE given up may or may not have been taken
     CloseListener();
     RetireDataConnection();
     session.refreshPending = false;

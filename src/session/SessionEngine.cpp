@@ -373,6 +373,7 @@ void SessionEngine::AbortCommand() {
         CloseSession();
         return;
     }
+    session_->serverType.clear(); // a TYPE given up may or may not have been taken
     if (session_->jobRunning) {
         AbortJob();
         return;
@@ -383,7 +384,6 @@ void SessionEngine::AbortCommand() {
 void SessionEngine::AbortJob() {
     view_.SetWaitCursor(true);
     view_.SetTaskRedraw(false);
-    session_->serverType.clear(); // a TYPE given up may or may not have been taken
     RetireDataConnection();
     CloseListener();
     if (currentSequence_) {

@@ -308,7 +308,9 @@ private:
 
     // Remote operations and the delete job.
     bool MayStartOperation() const;
-    bool SendOperation(const QList<QByteArray>& commands);
+    // Whether the listing is fetched again once an operation's commands have been answered.
+    enum class RefreshAfter { Yes, No };
+    bool SendOperation(const QList<QByteArray>& commands, RefreshAfter refresh = RefreshAfter::Yes);
     void TakeNewPassword(const FtpCommand& command);
     void DeleteStep(bool continuing);
     // The listing of the delete job's current directory has ended: its contents, if it came whole,

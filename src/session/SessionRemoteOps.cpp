@@ -22,13 +22,13 @@ bool SessionEngine::MayStartOperation() const {
     return session_ && control_ && IsIdle() && !currentSequence_ && !session_->jobRunning;
 }
 
-bool SessionEngine::SendOperation(const QList<QByteArray>& commands) {
+bool SessionEngine::SendOperation(const QList<QByteArray>& commands, RefreshAfter refresh) {
     if (!MayStartOperation() || commands.isEmpty()) {
         return false;
     }
     currentSequence_ = std::make_unique<CommandSequence>(SequenceKind::Plain);
     for (const QByteArray& command : commands) {
-        currentSequence_->Append(command);
+        currentSequence_->Append(command).noRefresh = refresh == RefreshAfter::No;
     }
     SendNextOfCurrentSequence();
     return true;
@@ -84,16 +84,10 @@ bool SessionEngine::ChangePassword(const QByteArray& oldPassword, const QByteArr
         return true;
     }
     if (newPassword.isEmpty() ||
-        !SendOperation({"SITE PSWD \"" + oldPassword + "\" \"" + newPassword + '"'})) {
+        !SendOperation({"SITE PSWD \"" + oldPassword + "\" \"" + newPassword + '"'}, RefreshAfter::No)) {
         return false;
     }
     session_->pendingPassword = newPassword;
-    // Sent at once, or waiting for an answer still owed to a command given up.
-    if (FtpCommand* command = currentCommand_    ? currentCommand_.get()
-                              : currentSequence_ ? currentSequence_->Head()
-                                                 : nullptr) {
-        command->noRefresh = true;
-    }
     return true;
 }
 
