@@ -254,15 +254,22 @@ struct Server {
         }
     }
 
-    void Reset() {
+    // Closes the connections, also those still waiting to be accepted, so that none reaches the
+    // next input; while closingNow, connections that come are closed at once.
+    void Reset(bool closingNow) {
         CloseFd(control);
         for (int& fd : data) {
             CloseFd(fd);
         }
+        for (const int listener : {controlListener, dataListener}) {
+            for (int fd; (fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+                ::close(fd);
+            }
+        }
         data.clear();
         commands.clear();
         portAddress = {};
-        closing = false;
+        closing = closingNow;
     }
 };
 
@@ -446,9 +453,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
 
         // The server goes away: the session must end.
-        server.closing = true;
-        server.Reset();
-        server.closing = true;
+        server.Reset(true);
         Pump();
         engine.CloseSession();
         Pump();
@@ -456,7 +461,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               engine.CurrentTransfer() == nullptr);
     }
     Pump();
-    server.Reset();
+    server.Reset(false);
     QDir(fixture->downloads).removeRecursively();
     return 0;
 }
