@@ -144,9 +144,11 @@ bool TerminalView::AskLogin(LoginRequest& request) {
     question += "\nUser name [";
     AppendShown(question, request.userName);
     question += "]: ";
-    Write(question);
-    // Ctrl+C or SIGTERM at the question ends the program at once, instead of after the next Enter.
+    // Ctrl+C or SIGTERM at the question ends the program at once, instead of after the next Enter;
+    // in place before the question shows, so a signal that answers it at once is not left waiting
+    // for the event loop while the read blocks.
     const DefaultInterruptActions endingSignals;
+    Write(question);
     const std::string user = ReadLine();
     if (!std::cin) {
         return false;
