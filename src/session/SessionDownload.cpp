@@ -367,16 +367,16 @@ void SessionEngine::ReceiveFileData() {
         }
         meter_.Start(*task);
     }
-    const qint64 chunk = ChunkBytes(setting::kReceiveSize);
-    // The chunks of one event are read one after the other into one buffer and written to the file
-    // with one call: a write per chunk costs more than the reading, and the count still covers only
-    // bytes the file has taken.
+    // One event takes at most a block of chunks, read with as few calls as the socket allows (each
+    // asks for the rest of the block) and written to the file with one call: a system call per chunk
+    // costs more than the copying, and the count still covers only bytes the file has taken.
+    const qint64 block = ChunkBytes(setting::kReceiveSize) * kMaxFileChunksPerEvent;
     std::vector<char>& buffer = download_->receiveBuffer;
-    buffer.resize(static_cast<std::size_t>(chunk * kMaxFileChunksPerEvent));
+    buffer.resize(static_cast<std::size_t>(block));
     qint64 filled = 0;
     // Read until the connection closes, whatever size was listed: the total is for display only.
-    for (int i = 0; i < kMaxFileChunksPerEvent && data_; ++i) {
-        const qint64 got = data_->Read(buffer.data() + filled, chunk);
+    while (filled < block && data_) {
+        const qint64 got = data_->Read(buffer.data() + filled, block - filled);
         if (got <= 0) {
             break;
         }
