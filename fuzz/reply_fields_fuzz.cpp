@@ -1,7 +1,8 @@
 // The numbers and paths the engine takes from reply texts: the size of a SIZE reply (213) and the
 // quoted path of a 257 reply (PWD, MKD). Whatever the text, the size read is one whose digits stand
-// in it and the path read is what its first two quotes enclose; a reply as a server writes it, with
-// a size or a path taken from the input, reads back the same.
+// in it and the path read is what its first quote opens and a lone quote closes, its doubled quotes
+// read as one; a reply as a server writes it, with a size or a path taken from the input, reads back
+// the same.
 #include "FuzzCheck.h"
 #include "session/ReplyFields.h"
 
@@ -28,11 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(text.indexOf(digits, space + 1) > space);
     }
 
+    // A path read is what its first quote opens, its quotes written twice, closed by a lone quote.
     const std::optional<QByteArray> path = tessaly::ParseQuotedPath(text);
     const qsizetype open = text.indexOf('"');
-    Check(path.has_value() == (open >= 0 && text.indexOf('"', open + 1) > open));
+    Check(!path || open >= 0);
     if (path) {
-        Check(!path->contains('"') && text.sliced(open).startsWith('"' + *path + '"'));
+        QByteArray written = *path;
+        written.replace("\"", "\"\"");
+        const QByteArray after = text.sliced(open);
+        Check(after.startsWith('"' + written + '"') &&
+              (after.size() == written.size() + 2 || after[written.size() + 2] != '"'));
     }
 
     // Replies as servers write them read back what they carry.
@@ -41,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const qint64 written = static_cast<qint64>(bits >> 1);
     Check(tessaly::ParseSizeReply("213 " + QByteArray::number(written) + "\r\n") == written);
     Check(tessaly::ParseSizeReply("213 " + QByteArray::number(written)) == written);
-    QByteArray quoted = text;
-    quoted.replace('"', "");
-    Check(tessaly::ParseQuotedPath("257 \"" + quoted + "\" is the current directory.") == quoted);
+    QByteArray doubled = text;
+    doubled.replace("\"", "\"\"");
+    Check(tessaly::ParseQuotedPath("257 \"" + doubled + "\" is the current directory.") == text);
     return 0;
 }

@@ -1,5 +1,6 @@
 // Replies after login: data commands answered in one or two reads, ABOR's two replies, server
 // messages, the per-command rules, the failed-commands report, keep-alive and reply timers.
+#include "session/ReplyFields.h"
 #include "support/EngineHarness.h"
 #include "support/EventPump.h"
 #include "support/ListingScript.h"
@@ -263,3 +264,35 @@ TEST_F(SessionReply, EndlessStreamAfterACompleteReplyIsCutOffWithoutFreezing) {
 
 } // namespace
 } // namespace tessaly::test
+
+// The fields taken from reply texts: a SIZE reply's number (never negative) and a 257 reply's path,
+// whose quotes come doubled.
+TEST(ReplyFields, SizeAndQuotedPathAsServersWriteThem) {
+    const struct {
+        QByteArray reply;
+        qint64 size;
+    } sizes[] = {{"213 1234\r\n", 1234},
+                 {"213 5368709120", 5368709120},
+                 {"213 -5\r\n", 0},
+                 {"213 many\r\n", 0},
+                 {"213", 0},
+                 {"213  77 \r\n", 77}};
+    for (const auto& c : sizes) {
+        EXPECT_EQ(tessaly::ParseSizeReply(c.reply), c.size) << c.reply.constData();
+    }
+    const struct {
+        QByteArray reply;
+        std::optional<QByteArray> path;
+    } paths[] = {
+        {"257 \"/pub\" is the current directory.", "/pub"},
+        {"257 \"/a \"\"b\"\" dir\" created.", "/a \"b\" dir"},
+        {"257 \"\"\"\"\"\" is current.", "\"\""},
+        {"257 \"\" is current.", ""},
+        {"257 \"/not closed", std::nullopt},
+        {"257 \"/ends in a doubled quote\"\"", std::nullopt},
+        {"257 no quotes", std::nullopt},
+    };
+    for (const auto& c : paths) {
+        EXPECT_EQ(tessaly::ParseQuotedPath(c.reply), c.path) << c.reply.constData();
+    }
+}
