@@ -3,6 +3,7 @@
 #include "support/EngineHarness.h"
 #include "support/EventPump.h"
 #include "support/ListingScript.h"
+#include "support/ProxyLogonCases.h"
 #include "support/ScriptedPeer.h"
 
 #include <gtest/gtest.h>
@@ -201,58 +202,10 @@ TEST_F(SessionLogon, ReplyTimeoutAbortsTheLogon) {
 }
 
 // The FTP-proxy conventions, each against a scripted proxy that checks the commands in order.
-struct ProxyCase {
-    const char* name;
-    int proxyType; // the convention's number minus one
-    quint16 targetPort;
-    bool logsIn;
-    std::vector<std::pair<QByteArray, QByteArray>> exchange; // command expected, reply sent
-    QByteArray targetUser = "remote";
-};
-
 class SessionProxyLogon : public ::testing::TestWithParam<ProxyCase> {};
 
 TEST_P(SessionProxyLogon, SendsTheConventionsCommands) {
-    const ProxyCase& c = GetParam();
-    EngineHarness h;
-    ScriptedPeer peer;
-    ScriptedPeer data;
-    h.setInt(u"FtpProxy", u"UseProxy", 1);
-    h.setInt(u"FtpProxy", u"ProxyType", c.proxyType + 1); // stored as the convention's number
-    h.setString(u"FtpProxy", u"ProxyName", QStringLiteral("127.0.0.1"));
-    h.setInt(u"FtpProxy", u"ProxyPort", peer.port());
-    h.setString(u"FtpProxy", u"UserName", QStringLiteral("fw"));
-    h.setString(u"FtpProxy", u"PassWord", QStringLiteral("fwpw"));
-    peer.accept().send("220 proxy ready\r\n");
-    for (const auto& [command, reply] : c.exchange) {
-        peer.expectLine(command).send(reply + "\r\n");
-    }
-    if (c.logsIn) {
-        ScriptFirstListing(peer, data);
-    }
-    SessionEngine::StartRequest request;
-    request.host = "ftp.example.org";
-    request.port = c.targetPort;
-    request.userName = c.targetUser;
-    request.password = "rpw";
-    h.engine().StartSession(request);
-    const bool idle = h.waitIdle();
-    EXPECT_EQ(peer.failureText(), "");
-    const bool succeeds = c.logsIn;
-    EXPECT_EQ(idle, succeeds) << h.view.joined();
-    const QByteArray announce = "STATUS:>  processing attemption to connecting proxy at: 127.0.0.1:" +
-                                QByteArray::number(peer.port()) + "...";
-    EXPECT_TRUE(h.view.lines().contains(announce)) << h.view.joined();
-    // The proxy's password is masked whoever logs on to the target; an anonymous target's password
-    // (an e-mail address) is shown as sent.
-    EXPECT_EQ(h.view.joined().find("fwpw"), std::string::npos) << h.view.joined();
-    if (c.targetUser == "anonymous") {
-        EXPECT_TRUE(h.view.lines().contains("COMMAND:>  PASS rpw")) << h.view.joined();
-    }
-    if (!succeeds) {
-        EXPECT_TRUE(h.waitClosed());
-        EXPECT_TRUE(h.view.lines().last().startsWith("ERROR:>  Login ftp proxy failed"));
-    }
+    ExpectProxyLogon(GetParam(), &WriteProxySettings);
 }
 
 // With the FTP proxy on, a "ProxyType" that names no convention (0 is what "None" stores) starts
@@ -275,92 +228,10 @@ TEST(SessionProxyLogonChoice, NoConventionConnectsNowhere) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Conventions, SessionProxyLogon,
-    ::testing::Values(
-        ProxyCase{"SiteHostnamePort2121",
-                  0,
-                  2121,
-                  true,
-                  {{"USER fw", "331 pw"},
-                   {"PASS fwpw", "230 fw ok"},
-                   {"SITE ftp.example.org:2121", "331 connected, send user"},
-                   {"USER remote", "331 pw"},
-                   {"PASS rpw", "230 in"}}},
-        ProxyCase{
-            "SiteHostnamePort21",
-            0,
-            21,
-            true,
-            {{"USER fw", "230 fw ok"}, {"SITE ftp.example.org", "331 connected"}, {"USER remote", "230 in"}}},
-        // The convention takes only a 3xx as the answer to SITE.
-        ProxyCase{"SiteHostnameFailsOn2xxToSite",
-                  0,
-                  21,
-                  false,
-                  {{"USER fw", "230 fw ok"}, {"SITE ftp.example.org", "220 connected"}}},
-        ProxyCase{"UserAfterLogon",
-                  1,
-                  21,
-                  true,
-                  {{"USER fw", "331 pw"},
-                   {"PASS fwpw", "230 fw ok"},
-                   {"USER remote@ftp.example.org", "331 pw"},
-                   {"PASS rpw", "230 in"}}},
-        ProxyCase{
-            "ProxyOpen",
-            2,
-            990,
-            true,
-            {{"OPEN ftp.example.org:990", "220 open"}, {"USER remote", "331 pw"}, {"PASS rpw", "230 in"}}},
-        ProxyCase{"Transparent",
-                  3,
-                  21,
-                  true,
-                  {{"USER fw", "331 pw"},
-                   {"PASS fwpw", "230 fw ok"},
-                   {"USER remote", "331 pw"},
-                   {"PASS rpw", "230 in"}}},
-        ProxyCase{"TransparentToAnAnonymousTarget",
-                  3,
-                  21,
-                  true,
-                  {{"USER fw", "331 pw"},
-                   {"PASS fwpw", "230 fw ok"},
-                   {"USER anonymous", "331 pw"},
-                   {"PASS rpw", "230 in"}},
-                  "anonymous"},
-        ProxyCase{"UserWithNoLogon",
-                  4,
-                  2121,
-                  true,
-                  {{"USER remote@ftp.example.org:2121", "331 pw"}, {"PASS rpw", "230 in"}}},
-        ProxyCase{"UserFireIdAtRemoteHost",
-                  5,
-                  21,
-                  true,
-                  {{"USER fw@ftp.example.org", "331 pw"},
-                   {"PASS fwpw", "230 fw ok"},
-                   {"USER remote", "331 pw"},
-                   {"PASS rpw", "230 in"}}},
-        ProxyCase{"UserRemoteIdAtRemoteHostFireId",
-                  6,
-                  21,
-                  true,
-                  {{"USER remote@ftp.example.org fw", "331 pw"},
-                   {"PASS rpw", "332 acct"},
-                   {"ACCT fwpw", "230 in"}}},
-        ProxyCase{"UserRemoteIdAtRemoteHostFireIdFailsOn2xx",
-                  6,
-                  21,
-                  false,
-                  {{"USER remote@ftp.example.org fw", "230 unexpected"}}},
-        ProxyCase{"UserRemoteIdAtFireIdAtRemoteHost",
-                  7,
-                  21,
-                  true,
-                  {{"USER remote@fw@ftp.example.org", "331 pw"}, {"PASS rpw@fwpw", "230 in"}}}),
-    [](const ::testing::TestParamInfo<ProxyCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Conventions, SessionProxyLogon, ::testing::ValuesIn(ProxyLogonCases()),
+                         [](const ::testing::TestParamInfo<ProxyCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 } // namespace
 } // namespace tessaly::test
