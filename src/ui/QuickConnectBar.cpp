@@ -19,7 +19,8 @@ QuickConnectBar::QuickConnectBar(QWidget* parent) : QToolBar(tr("Quick Connect")
     user_->setPlaceholderText(tr("anonymous"));
     password_ = AddField(tr("&Pass:"), tr("Pass"), 130);
     password_->setEchoMode(QLineEdit::Password);
-    port_ = AddField(tr("P&ort:"), tr("Port"), 60);
+    // Alt+O belongs to the options; the port takes Alt+R.
+    port_ = AddField(tr("Po&rt:"), tr("Port"), 60);
     port_->setText(u"21"_s);
 
     connect_ = new QToolButton(this);
