@@ -5,6 +5,7 @@
 #include "panes/RemoteView.h"
 #include "session/LogStyle.h"
 #include "settings/SettingKeys.h"
+#include "settings/ui/OptionSheet.h"
 #include "transfer/ui/FileConfirmDialog.h"
 #include "transfer/ui/TaskListCtrl.h"
 #include "ui/AboutDialog.h"
@@ -66,7 +67,7 @@ const CMainFrame::FrameCommand CMainFrame::kFrameCommands[] = {
     {cmd::kChangePassword, &CMainFrame::OnChangePassword, &CMainFrame::CanChangePassword, nullptr},
     {cmd::kViewMessage, &CMainFrame::OnViewMessage, &CMainFrame::HasServerMessages, nullptr},
     {cmd::kClearCache, &CMainFrame::OnClearCache, &CMainFrame::HasSession, nullptr},
-    {cmd::kOption, nullptr, &CMainFrame::NeverEnabled, nullptr},
+    {cmd::kOption, &CMainFrame::OnOption, &CMainFrame::AlwaysEnabled, nullptr},
     {cmd::kTaskView, &CMainFrame::OnToggleTask, &CMainFrame::AlwaysEnabled, &CMainFrame::TaskShown},
     {cmd::kLogView, &CMainFrame::OnToggleLog, &CMainFrame::AlwaysEnabled, &CMainFrame::LogShown},
     {cmd::kLocalView, &CMainFrame::OnToggleLocal, &CMainFrame::AlwaysEnabled, &CMainFrame::LocalShown},
@@ -493,6 +494,17 @@ bool CMainFrame::HasSession() const {
 
 void CMainFrame::OnClearCache() {
     engine_->ClearCache();
+}
+
+void CMainFrame::OnOption() {
+    COptionSheet sheet(settings_, this);
+    if (sheet.exec() != QDialog::Accepted) {
+        return;
+    }
+    // With the directory cache now off, what it holds would only be shown again: it goes.
+    if (settings_.Number(setting::kFolderCatch) == 0) {
+        engine_->ClearCache();
+    }
 }
 
 bool CMainFrame::CanSelectAll() const {

@@ -164,6 +164,8 @@ private:
     void OnReconnect();
     void OnViewMessage();
     void OnClearCache();
+    // The options sheet; after OK with "Use File Cache" off, the directory cache is emptied.
+    void OnOption();
     // Asks for the old and the new password and sends the change (MainFrameRemoteOps.cpp).
     void OnChangePassword();
     void OnToggleLocal();

@@ -33,4 +33,12 @@ void ShowWarning(QWidget* parent, const QString& text) {
     ShowWithOk(parent, QMessageBox::Warning, text);
 }
 
+QString IntegerMessage() {
+    return QStringLiteral("Please enter an integer.");
+}
+
+QString IntegerRangeMessage(int low, int high) {
+    return QStringLiteral("Please enter an integer between %1 and %2.").arg(low).arg(high);
+}
+
 } // namespace tessaly

@@ -14,4 +14,8 @@ void ShowStopMessage(QWidget* parent, const QString& text);
 // Something went wrong that the user should know of: a warning icon and OK.
 void ShowWarning(QWidget* parent, const QString& text);
 
+// The texts that refuse a number field's entry: one that is not a whole number, and one outside low..high.
+QString IntegerMessage();
+QString IntegerRangeMessage(int low, int high);
+
 } // namespace tessaly

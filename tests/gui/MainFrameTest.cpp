@@ -85,10 +85,8 @@ TEST_F(MainFrameTest, StartsWithTheTitleToolbarAndEmptyDisabledRemotePane) {
     EXPECT_EQ(frame().ConnectBar().Port().text(), u"21"_s);
     EXPECT_FALSE(frame().RemoteView().IsPaneEnabled());
     EXPECT_TRUE(RemoteNames().isEmpty());
-    // Commands of operations the program does not have yet stay disabled.
-    EXPECT_FALSE(frame().Action(cmd::kOption)->isEnabled());
-    // The site dialogs open at any time; the sheets of a session or a saved site need one.
-    for (const int id : {cmd::kSiteManager, cmd::kNewSite, cmd::kConnectWizard}) {
+    // The site dialogs and the options open at any time; the sheets of a session or a saved site need one.
+    for (const int id : {cmd::kSiteManager, cmd::kNewSite, cmd::kConnectWizard, cmd::kOption}) {
         EXPECT_TRUE(frame().Action(id)->isEnabled()) << id;
     }
     EXPECT_FALSE(frame().IsCommandEnabled(cmd::kNewSiteFromSession));
