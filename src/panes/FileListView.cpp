@@ -172,6 +172,8 @@ int CFileListView::FileOpenCommand(int dbClickType) const {
         return commands_.view;
     case 2:
         return commands_.transfer;
+    case 3:
+        return 0; // "Ignore": a double click on a file does nothing
     default:
         return commands_.run;
     }

@@ -462,7 +462,9 @@ void CLocalView::OpenSelectedItem() {
         SetDirectory(list_->Model().Path(row));
         return;
     }
-    RunCommand(FileOpenCommand(settings_.Number(setting::kDbClickType)));
+    if (const int command = FileOpenCommand(settings_.Number(setting::kDbClickType)); command != 0) {
+        RunCommand(command);
+    }
 }
 
 void CLocalView::GoUp() {

@@ -324,6 +324,9 @@ void CRemoteView::OpenSelectedItem() {
     }
     // Posted: a download's question or the viewer never opens inside the click or key press.
     const int command = FileOpenCommand(settings_.Number(setting::kDbClickType));
+    if (command == 0) {
+        return;
+    }
     QMetaObject::invokeMethod(
         this, [this, command] { RunCommand(command); }, Qt::QueuedConnection);
 }

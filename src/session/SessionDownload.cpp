@@ -32,12 +32,14 @@ QByteArray TransferTypeCommand(const QByteArray& remotePath, int transferType, c
     if (transferType != 1) {
         return "TYPE I";
     }
+    // The extension is what follows the name's last full stop; it must equal one of the list's
+    // entries (a part of one, such as "ML" of "HTML", is no match, nor is an empty extension).
     const qsizetype dot = remotePath.lastIndexOf('.');
-    if (dot < 0) {
+    if (dot < 0 || dot < remotePath.lastIndexOf('/') || dot + 1 == remotePath.size()) {
         return "TYPE I";
     }
-    const QByteArray extension = remotePath.mid(dot + 1).toUpper() + ',';
-    return (extensionList.toUtf8() + ',').contains(extension) ? "TYPE A" : "TYPE I";
+    const QByteArray extension = remotePath.mid(dot + 1).toUpper();
+    return extensionList.toUtf8().split(',').contains(extension) ? "TYPE A" : "TYPE I";
 }
 
 QByteArray UnsafeLocalNameReason(const QByteArray& name) {

@@ -464,7 +464,8 @@ TEST_F(LocalViewTest, ViewRunAndBrowseGoThroughTheDesktop) {
     EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(Path(u"notes.txt"_s))});
     EXPECT_EQ(started, QStringList{u"/opt/viewer/bin/view "_s + Path(u"notes.txt"_s)});
 
-    // A double-click runs by default, views with DbClickType 1, and waits for uploads with 2.
+    // A double-click runs by default, views with DbClickType 1, waits for uploads with 2 and does
+    // nothing with 3.
     opened.clear();
     started.clear();
     DoubleClick(u"empty.bin"_s);
@@ -472,6 +473,8 @@ TEST_F(LocalViewTest, ViewRunAndBrowseGoThroughTheDesktop) {
     DoubleClick(u"empty.bin"_s);
     ASSERT_TRUE(settings_.WriteInt(u"Miscellaneous", u"DbClickType", 2));
     QSignalSpy uploads(&view_, &CLocalView::uploadRequested);
+    DoubleClick(u"empty.bin"_s);
+    ASSERT_TRUE(settings_.WriteInt(u"Miscellaneous", u"DbClickType", 3)); // "Ignore"
     DoubleClick(u"empty.bin"_s);
     EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(Path(u"empty.bin"_s))});
     EXPECT_EQ(started, QStringList{u"/opt/viewer/bin/view "_s + Path(u"empty.bin"_s)});

@@ -166,8 +166,8 @@ TEST_F(RemoteViewTest, NothingOpensWithoutLeaveToActOrWithoutASelection) {
     EXPECT_EQ(Model().rowCount(), 6);
 }
 
-// A double-click on a file runs, views or downloads it by "DbClickType"; the command is posted, so
-// it runs once the click has been handled.
+// A double-click on a file runs, views, downloads or ignores it by "DbClickType"; the command is
+// posted, so it runs once the click has been handled.
 TEST_F(RemoteViewTest, DoubleClickOnAFileRunsTheCommandOfDbClickType) {
     Show("/", kListing);
     struct Case {
@@ -179,6 +179,7 @@ TEST_F(RemoteViewTest, DoubleClickOnAFileRunsTheCommandOfDbClickType) {
         {0, 0, {{"Zeta.txt", true}}},
         {1, 0, {{"Zeta.txt", false}}},
         {2, 1, {}},
+        {3, 0, {}},
     };
     for (const Case& given : cases) {
         host_.viewed.clear();

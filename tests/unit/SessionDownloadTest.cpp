@@ -202,10 +202,20 @@ TEST_F(SessionDownload, CancelEndsTheJob) {
 
 TEST(DownloadJob, TransferTypeNamesAndAsciiLineEnds) {
     const QString list = QStringLiteral("LOG,TXT,H,C,CPP,JAVA,JSP,VBS,BAS,BAT,HTM,HTML,PL");
-    EXPECT_EQ(TransferTypeCommand("/a/notes.ml", 1, list), "TYPE A"); // ML, stands inside HTML,
-    EXPECT_EQ(TransferTypeCommand("/a/readme.txt", 1, list), "TYPE A");
-    EXPECT_EQ(TransferTypeCommand("/a/data.bin", 1, list), "TYPE I");
-    EXPECT_EQ(TransferTypeCommand("/a/Makefile", 1, list), "TYPE I");
+    const struct {
+        const char* path;
+        const char* type;
+    } automatic[] = {
+        {"/a/readme.txt", "TYPE A"}, {"/a/README.TXT", "TYPE A"}, {"/a/x.h", "TYPE A"},
+        {"/a/log.pl", "TYPE A"},     {"/a/data.bin", "TYPE I"},   {"/a/Makefile", "TYPE I"},
+        {"/a/notes.ml", "TYPE I"}, // "ML" is only a part of "HTML"
+        {"/a/backup.", "TYPE I"},  // no extension at all
+        {"/a/x.g", "TYPE I"},      // "G" is only a part of "LOG"
+        {"/a.txt/core", "TYPE I"}, // the full stop is the directory's
+    };
+    for (const auto& c : automatic) {
+        EXPECT_EQ(TransferTypeCommand(c.path, 1, list), c.type) << c.path;
+    }
     EXPECT_EQ(TransferTypeCommand("/a/data.bin", 2, list), "TYPE A");
     EXPECT_EQ(TransferTypeCommand("/a/readme.txt", 0, list), "TYPE I");
 
