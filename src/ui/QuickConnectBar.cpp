@@ -13,7 +13,7 @@ QuickConnectBar::QuickConnectBar(QWidget* parent) : QToolBar(tr("Quick Connect")
     setObjectName(u"QuickConnectBar"_s);
     setMovable(false);
     setFloatable(false);
-    host_ = AddField(tr("&Host:"), tr("Host"), 220);
+    host_ = AddField(tr("Ho&st:"), tr("Host"), 220);
     host_->setPlaceholderText(tr("ftp.example.org"));
     user_ = AddField(tr("&User:"), tr("User"), 130);
     user_->setPlaceholderText(tr("anonymous"));

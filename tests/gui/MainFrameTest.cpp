@@ -18,6 +18,9 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QMap>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -176,6 +179,34 @@ TEST_F(MainFrameTest, CtrlQShowsTheBarAndFocusesHost) {
     QTest::keyClick(&frame(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_TRUE(frame().ConnectBar().isHidden());
     EXPECT_TRUE(pumpEventsUntil([&] { return frame().OutputView().hasFocus(); }, 2000));
+}
+
+// Each Alt+letter of the window belongs to one thing: a menu, a field of the Quick Connect bar or a
+// command's own shortcut (Alt+O, the options). Two holders of one key make it run neither.
+TEST_F(MainFrameTest, EveryAltKeyOfTheWindowHasOneHolder) {
+    QMap<QKeySequence, QStringList> holders;
+    for (QAction* menu : frame().menuBar()->actions()) {
+        holders[QKeySequence::mnemonic(menu->text())] << menu->text();
+    }
+    for (QLabel* label : frame().ConnectBar().findChildren<QLabel*>()) {
+        if (label->buddy() != nullptr) {
+            holders[QKeySequence::mnemonic(label->text())] << label->text();
+        }
+    }
+    for (QAction* action : frame().findChildren<QAction*>()) {
+        for (const QKeySequence& key : action->shortcuts()) {
+            if (key.count() == 1 && key[0].keyboardModifiers() == Qt::AltModifier) {
+                holders[key] << action->text();
+            }
+        }
+    }
+    holders.remove(QKeySequence());
+    for (auto it = holders.cbegin(); it != holders.cend(); ++it) {
+        EXPECT_EQ(it.value().size(), 1)
+            << qPrintable(it.key().toString() + u": "_s + it.value().join(u", "_s));
+    }
+    QTest::keyClick(&frame(), Qt::Key_S, Qt::AltModifier);
+    EXPECT_TRUE(pumpEventsUntil([&] { return frame().ConnectBar().Host().hasFocus(); }, 2000));
 }
 
 TEST_F(MainFrameTest, ClosingWithoutAConnectionNeverAsks) {
