@@ -241,7 +241,7 @@ bool CGeneralProp::CanLeave() {
     if (!ok || number < 0 || number > 777) {
         number_->setFocus();
         number_->selectAll();
-        ShowWarning(this, u"Please enter an integer between 0 and 777."_s);
+        ShowWarning(this, IntegerRangeMessage(0, 777));
         return false;
     }
     if (BitsOfNumber(QString::number(number)) < 0) {

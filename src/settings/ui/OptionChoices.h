@@ -66,9 +66,9 @@ inline Proxy ProxyChoice(int useProxy, int proxyType) {
     return {1, proxyType >= 1 && proxyType <= 8 ? proxyType : -1};
 }
 
-// A text-file extension as the transfer step matches it: the ASCII letters of the name's part after
-// its last '.' in upper case, followed by a comma, found in the list with a comma appended. An entry
-// is stored trimmed, without a leading '.', its ASCII letters in upper case; empty when nothing is left.
+// A text-file extension as the transfer step matches it: the name's part after its last '.' in upper
+// case, equal to one of the list's entries. An entry is stored trimmed, without a leading '.', its
+// ASCII letters in upper case; empty when nothing is left.
 inline QString ExtensionEntry(const QString& typed) {
     QString entry = typed.trimmed();
     if (entry.startsWith(u'.')) {

@@ -16,7 +16,7 @@ namespace tessaly {
 using namespace Qt::StringLiterals;
 
 QString SitePortRangeMessage() {
-    return u"Please enter an integer between %1 and %2."_s.arg(kSitePortLowest).arg(kSitePortHighest);
+    return IntegerRangeMessage(kSitePortLowest, kSitePortHighest);
 }
 
 std::optional<int> ReadSitePort(const QLineEdit& field) {
