@@ -9,17 +9,19 @@
 #   3. The event loop during the 1 GiB download: a 10 ms timer in tessaly-cli's own loop measures
 #      how late it fires (bench/loop_lateness.cpp). Goal: 99th percentile under 50 ms.
 # Every transfer is checked (SHA-256 of the file, diff -r of the tree). Medians of RUNS rounds,
-# one run of each tool per round. The verdicts are informative: the exit status is 0 unless a tool
+# one run of each tool per round, each round starting each group with the next tool. Files live in
+# a tmpfs unless BENCH_TMP names another place (bench/lib/vsftpd_bench.sh). The verdicts are informative: the exit status is 0 unless a tool
 # failed or fetched something wrong.
 #
 # usage: bench/transfer_vs_curl.sh [-n RUNS]      (as root; RUNS defaults to 5)
 #   TESSALY_CLI=/path/to/tessaly-cli   use that build (its bench/loop_lateness beside it) instead of build-bench/
 #   SIZE_MIB=N                         size of the big file (default 1024)
+#   BENCH_TMP=DIR                      where the files live (default /dev/shm, a tmpfs)
 set -euo pipefail
 
 SIZE_MIB=${SIZE_MIB:-1024}
 BENCH_NAME=transfer_vs_curl
-BENCH_USAGE_LINES=15,17
+BENCH_USAGE_LINES=16,19
 # shellcheck source=bench/lib/vsftpd_bench.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/vsftpd_bench.sh"
 bench_options 5 "$@"
@@ -79,42 +81,53 @@ TREE_TOOLS=(wget tessaly-cli-tree lftp-mirror)
 PUT_TOOLS=(curl-T tessaly-cli-put)
 PUT_TREE_TOOLS=(lftp-mirror-R tessaly-cli-put-tree)
 emptied() { find "$IN" -mindepth 1 -delete; } # the upload target, empty for each run
+# One run of TOOL: the big file fetched, the tree fetched, the big file and the tree uploaded.
+run_file() {
+    fresh
+    case $1 in
+    curl) measure curl curl -s -o "$OUT/big.bin" "$URL/big.bin" ;;
+    tessaly-cli) measure tessaly-cli "$CLI" --config-dir "$(cli_dir)" "127.0.0.1:$PORT" get big.bin "$OUT" ;;
+    lftp) measure lftp timeout 600 lftp -e "$LFTP_SETUP; get big.bin -o $OUT/big.bin; bye" -p "$PORT" 127.0.0.1 ;;
+    esac
+    check_big "$1" "$OUT/big.bin"
+}
+run_tree() {
+    fresh
+    case $1 in
+    wget) measure wget wget -q -r -nH -P "$OUT" "$URL/tree/" ;;
+    tessaly-cli-tree) measure tessaly-cli-tree "$CLI" --config-dir "$(cli_dir)" "127.0.0.1:$PORT" get tree "$OUT" ;;
+    lftp-mirror) measure lftp-mirror timeout 600 lftp -e "$LFTP_SETUP; mirror tree $OUT/tree; bye" -p "$PORT" 127.0.0.1 ;;
+    esac
+    check_tree "$1" "$OUT/tree"
+}
+run_put() {
+    emptied
+    case $1 in
+    curl-T) measure curl-T curl -s -T "$T/vs/anon/big.bin" "$URL/incoming/big.bin" ;;
+    tessaly-cli-put) measure tessaly-cli-put "$CLI" --config-dir "$(cli_dir)" "127.0.0.1:$PORT" put "$T/vs/anon/big.bin" incoming ;;
+    esac
+    check_big "$1" "$IN/big.bin"
+}
+run_put_tree() {
+    emptied
+    case $1 in
+    lftp-mirror-R)
+        measure lftp-mirror-R timeout 600 lftp -e "$LFTP_SETUP; mirror -R $T/vs/anon/tree incoming/tree; bye" \
+            -p "$PORT" 127.0.0.1
+        ;;
+    tessaly-cli-put-tree) measure tessaly-cli-put-tree "$CLI" --config-dir "$(cli_dir)" "127.0.0.1:$PORT" put "$T/vs/anon/tree" incoming ;;
+    esac
+    check_tree "$1" "$IN/tree"
+}
+
+# Each round starts each group with another tool, so no tool always runs right after the same one.
 LATENESS_P99=
 for ((round = 1; round <= RUNS; ++round)); do
     log "round $round of $RUNS"
-    fresh
-    measure curl curl -s -o "$OUT/big.bin" "$URL/big.bin"
-    check_big curl "$OUT/big.bin"
-    fresh
-    measure tessaly-cli "$CLI" --config-dir "$(cli_dir)" "127.0.0.1:$PORT" get big.bin "$OUT"
-    check_big tessaly-cli "$OUT/big.bin"
-    fresh
-    measure lftp timeout 600 lftp -e "$LFTP_SETUP; get big.bin -o $OUT/big.bin; bye" -p "$PORT" 127.0.0.1
-    check_big lftp "$OUT/big.bin"
-
-    fresh
-    measure wget wget -q -r -nH -P "$OUT" "$URL/tree/"
-    check_tree wget "$OUT/tree"
-    fresh
-    measure tessaly-cli-tree "$CLI" --config-dir "$(cli_dir)" "127.0.0.1:$PORT" get tree "$OUT"
-    check_tree tessaly-cli "$OUT/tree"
-    fresh
-    measure lftp-mirror timeout 600 lftp -e "$LFTP_SETUP; mirror tree $OUT/tree; bye" -p "$PORT" 127.0.0.1
-    check_tree lftp "$OUT/tree"
-
-    emptied
-    measure curl-T curl -s -T "$T/vs/anon/big.bin" "$URL/incoming/big.bin"
-    check_big curl-T "$IN/big.bin"
-    emptied
-    measure tessaly-cli-put "$CLI" --config-dir "$(cli_dir)" "127.0.0.1:$PORT" put "$T/vs/anon/big.bin" incoming
-    check_big tessaly-cli-put "$IN/big.bin"
-    emptied
-    measure lftp-mirror-R timeout 600 lftp -e "$LFTP_SETUP; mirror -R $T/vs/anon/tree incoming/tree; bye" \
-        -p "$PORT" 127.0.0.1
-    check_tree lftp-mirror-R "$IN/tree"
-    emptied
-    measure tessaly-cli-put-tree "$CLI" --config-dir "$(cli_dir)" "127.0.0.1:$PORT" put "$T/vs/anon/tree" incoming
-    check_tree tessaly-cli-put "$IN/tree"
+    for tool in $(rotated "$round" "${FILE_TOOLS[@]}"); do run_file "$tool"; done
+    for tool in $(rotated "$round" "${TREE_TOOLS[@]}"); do run_tree "$tool"; done
+    for tool in $(rotated "$round" "${PUT_TOOLS[@]}"); do run_put "$tool"; done
+    for tool in $(rotated "$round" "${PUT_TREE_TOOLS[@]}"); do run_put_tree "$tool"; done
 done
 emptied
 

@@ -12,6 +12,7 @@
 #   measure TOOL COMMAND...     one timed run: wall seconds, CPU seconds and peak RSS are appended
 #                               to SECONDS_OF[TOOL], CPU_OF[TOOL] and RSS_OF[TOOL]; failed=1 on failure
 #   median                      the median of the numbers on standard input
+#   rotated ROUND ITEM...       the items, rotated left by ROUND - 1: each round starts with another
 # T is the benchmark's temporary directory, removed at exit with the server stopped by PID.
 
 BENCH_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -78,7 +79,11 @@ bench_build() {
     }
 }
 
-T=$(mktemp -d)
+# Everything (the served files, the fetched copies, the upload target) lives in a tmpfs by default:
+# on a disk's file system the kernel's inode allocation and page-cache writeback decided the
+# comparisons on this machine, and punished whichever tool ran after a tree had just been deleted.
+# BENCH_TMP=/var/tmp measures on the disk instead.
+T=$(mktemp -d "${BENCH_TMP:-/dev/shm}/tessaly-bench.XXXXXX")
 chmod 755 "$T" # vsftpd drops privileges: a 0700 parent makes it fail
 mkdir -p "$T/vs/empty" "$T/vs/anon" "$T/cli"
 chmod 755 "$T/vs/anon" # the anonymous root must not be writable
@@ -195,3 +200,12 @@ measure() { # TOOL COMMAND...   (the command's output goes to /dev/null)
 }
 
 median() { tr ' ' '\n' | grep . | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+rotated() { # ROUND ITEM...
+    local round=$1
+    shift
+    local items=("$@") i
+    for ((i = 0; i < ${#items[@]}; ++i)); do
+        echo "${items[(i + round - 1) % ${#items[@]}]}"
+    done
+}

@@ -98,7 +98,7 @@ void SessionEngine::ConnectSession() {
     currentCommand_.reset();
     currentSequence_.reset();
     WriteLog(LogKind::Status, Format("Connecting to FTP server[%s(%s)]...", session_->host.constData(),
-                                     ConnectTimeStamp(clock_()).constData()));
+                                     ConnectTimeStamp(clock_().toLocalTime()).constData()));
     if (control_) {
         // A retry: the socket of the failed attempt cannot be connected again, so a new one takes
         // over the proxy settings of the old one.

@@ -30,7 +30,7 @@ int TimeoutPeriod(qint64 count, qint64 unitMs, qint64 defaultCount) {
 }
 
 SessionEngine::SessionEngine(EngineView& view, SettingsStore settings)
-    : view_(view), settings_(std::move(settings)), clock_([] { return QDateTime::currentDateTime(); }),
+    : view_(view), settings_(std::move(settings)), clock_([] { return QDateTime::currentDateTimeUtc(); }),
       meter_(view), random_([] { return QRandomGenerator::global()->generate(); }) {
     for (QTimer* timer : {&keepAliveTimer_, &connectTimer_, &replyTimer_, &retryWaitTimer_, &downloadTimer_,
                           &uploadTimer_, &owedReplyTimer_}) {
@@ -90,7 +90,7 @@ void SessionEngine::WriteBlankLine() {
 }
 
 QByteArray SessionEngine::Stamp() const {
-    return LogTimeStamp(clock_());
+    return LogTimeStamp(clock_().toLocalTime());
 }
 
 bool SessionEngine::IsIdle() const {

@@ -130,7 +130,9 @@ public:
     void WriteLog(LogKind kind, const QByteArray& text);
     void WriteLogText(const QByteArray& text);
 
-    // The local time the log's time stamps are taken from; tests fix it.
+    // The clock behind the log's time stamps (shown in local time) and the speed lines. It runs in
+    // UTC by default: the time between two readings then needs no time zone look-up, which a
+    // download of many small files would otherwise pay several times a file. Tests fix it.
     void SetClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
     // The most entries a listing shows; the lines after them are cut. Tests lower it.
     void SetListingItemLimit(qsizetype limit) { listingItemLimit_ = limit; }
