@@ -431,6 +431,7 @@ bool SessionEngine::Ask(const std::function<bool()>& question) {
     const bool outer = !inQuestion_;
     inQuestion_ = true;
     const bool answer = question();
+    settings_.LookAgain(); // the user may have changed the settings meanwhile
     if (outer) {
         inQuestion_ = false;
         if (control_ && control_->IsOpen()) {

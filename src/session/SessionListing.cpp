@@ -275,6 +275,8 @@ void SessionEngine::OnDataHostResolved(int error) {
 }
 
 void SessionEngine::OnDataConnected(int error) {
+    // As for the control connection's events: one look at the settings file.
+    const SettingsStore::SharedLook look(settings_);
     if (!session_) {
         return;
     }
@@ -295,6 +297,7 @@ void SessionEngine::OnDataConnected(int error) {
 }
 
 void SessionEngine::OnDataReadable(int /*error*/) {
+    const SettingsStore::SharedLook look(settings_);
     if (!session_ || !data_) {
         return;
     }
@@ -347,6 +350,7 @@ void SessionEngine::OnDataWritable(int /*error*/) {
 }
 
 void SessionEngine::OnDataClosed(int /*error*/) {
+    const SettingsStore::SharedLook look(settings_);
     const bool raw = data_ && data_->raw;
     RetireDataConnection();
     if (!session_) {

@@ -32,6 +32,8 @@ bool EndsDataTransfer(int code) {
 } // namespace
 
 void SessionEngine::OnControlReadable(int error) {
+    // The settings this event's handling reads are looked up in the file once.
+    const SettingsStore::SharedLook look(settings_);
     if (!session_ || !control_ || inQuestion_) {
         return; // during a question the bytes wait in the socket
     }

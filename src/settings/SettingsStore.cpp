@@ -134,26 +134,49 @@ std::optional<QString> SettingsStore::Read(QStringView section, QStringView key)
     if (const auto found = FindTransient(transient_, section, key); found != transient_.end()) {
         return found->value;
     }
+    const std::shared_ptr<const Snapshot> seen = Look();
+    if (!seen || seen->file.state != FileState::Loaded) {
+        return std::nullopt; // no file, or one that cannot be read: every key is absent
+    }
+    return seen->file.document.value(section, key);
+}
+
+std::shared_ptr<const SettingsStore::Snapshot> SettingsStore::Look() const {
+    if (share_.depth > 0 && share_.looked) {
+        return share_.seen;
+    }
+    std::shared_ptr<const Snapshot> seen;
     bool settled = false;
-    const std::optional<FileIdentity> identity = IdentityOf(filePath_, &settled);
-    if (!identity) {
+    if (const std::optional<FileIdentity> identity = IdentityOf(filePath_, &settled); !identity) {
         snapshot_.reset();
-        return std::nullopt; // no file: every key is absent
-    }
-    if (!snapshot_ || !settled || !(snapshot_->identity == *identity)) {
+    } else if (!snapshot_ || !settled || !(snapshot_->identity == *identity)) {
         // The identity is taken before the file is read: a change during the read shows as a new
-        // identity at the next read. A file that changed just now is read but not kept.
-        auto fresh = std::make_shared<const Snapshot>(Snapshot{*identity, Load(filePath_)});
-        snapshot_ = settled ? fresh : nullptr;
-        if (fresh->file.state != FileState::Loaded) {
-            return std::nullopt;
-        }
-        return fresh->file.document.value(section, key);
+        // identity at the next look. A file that changed just now is read but not kept.
+        seen = std::make_shared<const Snapshot>(Snapshot{*identity, Load(filePath_)});
+        snapshot_ = settled ? seen : nullptr;
+    } else {
+        seen = snapshot_;
     }
-    if (snapshot_->file.state != FileState::Loaded) {
-        return std::nullopt;
+    if (share_.depth > 0) {
+        share_.looked = true;
+        share_.seen = seen;
     }
-    return snapshot_->file.document.value(section, key);
+    return seen;
+}
+
+void SettingsStore::LookAgain() const {
+    share_.looked = false;
+    share_.seen.reset();
+}
+
+SettingsStore::SharedLook::SharedLook(const SettingsStore& store) : store_(store) {
+    ++store_.share_.depth;
+}
+
+SettingsStore::SharedLook::~SharedLook() {
+    if (--store_.share_.depth == 0) {
+        store_.LookAgain();
+    }
 }
 
 SettingsStore SettingsStore::openDefault() {
@@ -181,14 +204,17 @@ QString SettingsStore::GetString(QStringView section, QStringView key, const QSt
 }
 
 bool SettingsStore::WriteInt(QStringView section, QStringView key, int value) {
+    LookAgain();
     return WriteValues(filePath_, {{section.toString(), key.toString(), QString::number(value)}});
 }
 
 bool SettingsStore::WriteString(QStringView section, QStringView key, const QString& value) {
+    LookAgain();
     return WriteValues(filePath_, {{section.toString(), key.toString(), value}});
 }
 
 bool SettingsStore::WriteAll(const std::vector<Write>& values) {
+    LookAgain();
     return WriteValues(filePath_, values);
 }
 

@@ -161,6 +161,30 @@ TEST_F(SettingsStoreTest, AFileThatHasSettledIsStillSeenToChange) {
     EXPECT_EQ(reader.GetInt(u"General", u"RetryNumber", 9), 9);
 }
 
+TEST_F(SettingsStoreTest, ASharedLookReadsTheFileOnceUntilItEndsOrTheStoreWrites) {
+    WriteAll(path(), "[General]\nRetryNumber=3\n");
+    SettingsStore store(path());
+    {
+        const SettingsStore::SharedLook look(store);
+        EXPECT_EQ(store.GetInt(u"General", u"RetryNumber", 0), 3);
+        WriteAll(path(), "[General]\nRetryNumber=4\n");
+        {
+            const SettingsStore::SharedLook inner(store);
+            EXPECT_EQ(store.GetInt(u"General", u"RetryNumber", 0), 3) << "a nested look shares the outer one";
+        }
+        EXPECT_EQ(store.GetInt(u"General", u"RetryNumber", 0), 3) << "the outer look still stands";
+        const SettingsStore copy = store;
+        EXPECT_EQ(copy.GetInt(u"General", u"RetryNumber", 0), 4) << "a copy starts outside the look";
+        store.LookAgain();
+        EXPECT_EQ(store.GetInt(u"General", u"RetryNumber", 0), 4);
+        ASSERT_TRUE(store.WriteInt(u"General", u"RetryNumber", 5));
+        EXPECT_EQ(store.GetInt(u"General", u"RetryNumber", 0), 5) << "its own write is seen at once";
+        ASSERT_TRUE(QFile::remove(path()));
+        EXPECT_EQ(store.GetInt(u"General", u"RetryNumber", 9), 5);
+    }
+    EXPECT_EQ(store.GetInt(u"General", u"RetryNumber", 9), 9) << "the look has ended";
+}
+
 TEST_F(SettingsStoreTest, FileIsOwnerOnlyAndItsDirectoryIsMade) {
     const QString nested = path(u"a/b/tessaly.INI"_s);
     SettingsStore store(nested);
