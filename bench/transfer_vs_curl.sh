@@ -10,8 +10,8 @@
 #      how late it fires (bench/loop_lateness.cpp). Goal: 99th percentile under 50 ms.
 # Every transfer is checked (SHA-256 of the file, diff -r of the tree). Medians of RUNS rounds,
 # one run of each tool per round, each round starting each group with the next tool. Files live in
-# a tmpfs unless BENCH_TMP names another place (bench/lib/vsftpd_bench.sh). The verdicts are informative: the exit status is 0 unless a tool
-# failed or fetched something wrong.
+# a tmpfs unless BENCH_TMP names another place (bench/lib/vsftpd_bench.sh). The verdicts are
+# informative: the exit status is 0 unless a tool failed or fetched something wrong.
 #
 # usage: bench/transfer_vs_curl.sh [-n RUNS]      (as root; RUNS defaults to 5)
 #   TESSALY_CLI=/path/to/tessaly-cli   use that build (its bench/loop_lateness beside it) instead of build-bench/
