@@ -180,6 +180,10 @@ private:
     void OnDataReadable(int error);
     void OnDataWritable(int error);
     void OnListenerAccept();
+    // Takes the server's data connection waiting in the listener's queue, if any; true when a
+    // connection was taken from the queue (the server's, or another one refused).
+    bool AcceptDataConnection();
+    void TakeQueuedDataConnection();
 
     // Listings and the data channel.
     std::unique_ptr<CommandSequence> MakeListingSequence(bool keepDirectory);

@@ -111,8 +111,28 @@ bool SessionEngine::OpenActiveListener(CommandSequence& sequence, bool atTail) {
 }
 
 void SessionEngine::OnListenerAccept() {
-    if (!listener_ || !session_) {
+    AcceptDataConnection();
+}
+
+void SessionEngine::TakeQueuedDataConnection() {
+    // The server connects before it sends its reply, but the loop may announce the reply first: the
+    // connection then still waits in the listener's queue, and closing the listener with the
+    // command would lose what it brings (a listing or file shown empty, as if it were complete).
+    // Only what the server sends can wait there; an upload's data goes the other way.
+    if (!listener_ || data_ || (currentTransfer_ && currentTransfer_->upload && !session_->listingMode)) {
         return;
+    }
+    constexpr int kMaxQueuedConnections = 16; // others than the server's are refused one by one
+    for (int i = 0; i < kMaxQueuedConnections && listener_ && !data_; ++i) {
+        if (!AcceptDataConnection()) {
+            return;
+        }
+    }
+}
+
+bool SessionEngine::AcceptDataConnection() {
+    if (!listener_ || !session_) {
+        return false;
     }
     const ListeningSocket::Accepted accepted = listener_->Accept();
     if (accepted.handle < 0) {
@@ -122,7 +142,7 @@ void SessionEngine::OnListenerAccept() {
                                             std::strerror(listener_->LastError())));
             CloseListener();
         }
-        return;
+        return false;
     }
     // Only the server may connect: anyone else who reaches the port could inject a listing or a
     // file's contents.
@@ -134,7 +154,7 @@ void SessionEngine::OnListenerAccept() {
                  Format("Refused a data connection from %s:%d, it does not come from the server.",
                         DottedAddress(accepted.peer.sin_addr.s_addr).constData(),
                         ntohs(accepted.peer.sin_port)));
-        return;
+        return true;
     }
     CloseListener(); // one connection a command
     session_->listingBuffer.clear();
@@ -143,9 +163,10 @@ void SessionEngine::OnListenerAccept() {
     data_->raw = currentCommand_ && currentCommand_->raw;
     if (!data_->AttachHandle(accepted.handle, DataEvents())) {
         RetireDataConnection();
-        return;
+        return true;
     }
     OnUploadDataReady(); // an adopted connection raises no connect event
+    return true;
 }
 
 unsigned SessionEngine::DataEvents() const {

@@ -175,6 +175,9 @@ qsizetype SessionEngine::ApplyAwaitingRules(const ReplyScan& scan, QByteArray& s
             }
         } else if (EndsDataTransfer(scan.lastCode)) {
             session.awaitingReply = false;
+            if (scan.lastCode < 400) {
+                TakeQueuedDataConnection();
+            }
             // With the data connection already closed, the transfer completes here.
             if (scan.lastCode < 400 && !data_ && session.listingMode && !command->raw) {
                 statusText = FinishListing();

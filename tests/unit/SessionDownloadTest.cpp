@@ -2,6 +2,7 @@
 // RETR, a cut transfer, more bytes than listed, a refused REST, unsafe names, an unusable local
 // target), each ending its file while the job goes on.
 #include "session/DownloadJob.h"
+#include "support/ActiveModeServer.h"
 #include "support/EngineHarness.h"
 #include "support/EventPump.h"
 #include "support/ListingScript.h"
@@ -184,6 +185,27 @@ TEST_F(SessionDownload, ResumeRefusedRestAndAnUnwritableTarget) {
     EXPECT_TRUE(failures.contains("REST 3"));
     EXPECT_TRUE(failures.contains("RETR /dir.bin")) << failures.constData();
     EXPECT_TRUE(h.view.joined().find("Cannot create the local file") != std::string::npos) << h.view.joined();
+}
+
+// As for a listing: a file whose final reply is read while the server's connection still waits
+// at the listener is read from it, never left empty as if it were complete.
+TEST_F(SessionDownload, FinalReplyReadBeforeTheActiveConnectionIsAnnouncedStillReadsTheFile) {
+    loginWith(Line("ok.bin", 10));
+    h.setInt(u"Advance", u"PasvMode", 0);
+    control.expectLine("TYPE I").send("200 ok\r\n").expectLinePrefix("PORT 127,0,0,1,").send("200 ok\r\n");
+    control.expectLine("RETR /ok.bin").send("150 here\r\n");
+    ASSERT_TRUE(h.engine().DownloadItems(items({"ok.bin"}), target.path()));
+    ASSERT_TRUE(pumpEventsUntil([&] { return h.view.lines().contains("              150 here"); }, 5000))
+        << h.view.joined() << control.failureText();
+    ASSERT_TRUE(ConnectSendAndClose(control, "0123456789"));
+    control.send("226 done\r\n");
+    ASSERT_TRUE(control.waitFinished(5000));
+    const int idleBefore = h.view.idleCount; // the engine may end the command at once
+    DeliverControlReadable(h.engine());
+    ASSERT_TRUE(pumpEventsUntil([&] { return h.view.idleCount > idleBefore; }, 5000)) << h.view.joined();
+    EXPECT_EQ(control.failureText(), "");
+    EXPECT_EQ(local("ok.bin"), "0123456789") << h.view.joined();
+    EXPECT_TRUE(h.view.failureReports.isEmpty());
 }
 
 // Cancel in the conflict question ends the whole job: nothing more is asked or fetched.

@@ -1,6 +1,7 @@
 // Listings over the data channel against a scripted server: the listing sequence, passive and
 // active connections with their fallbacks, the final reply before and after the data close, the
 // refusals that end a listing, and the directory cache on changing directory.
+#include "support/ActiveModeServer.h"
 #include "support/EngineHarness.h"
 #include "support/EventPump.h"
 #include "support/ListingScript.h"
@@ -19,38 +20,17 @@ constexpr char kRoot[] =
     "drwxr-xr-x 2 o g 4096 Jan 01 2026 pub\r\n-rw-r--r-- 1 o g 12 Jan 01 2026 hello.txt\r\n";
 constexpr char kPub[] = "-rw-r--r-- 1 o g 5 Jan 01 2026 in-pub.txt\r\n";
 
-// The port of the client's last PORT command, or 0.
-quint16 AnnouncedPort(const ScriptedPeer& control) {
-    QByteArray port;
-    for (const QByteArray& line : control.receivedLines()) {
-        if (line.startsWith("PORT ")) {
-            port = line.mid(5);
-        }
-    }
-    const QList<QByteArray> numbers = port.split(',');
-    return numbers.size() == 6 ? quint16(numbers[4].toInt() * 256 + numbers[5].toInt()) : 0;
-}
-
-// Connects to 127.0.0.1:port from the given source address; the socket, or -1.
-int ConnectFrom(const char* source, quint16 port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    ::inet_aton(source, &local.sin_addr);
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(port);
-    target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        ::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 class SessionListing : public ::testing::Test {
 protected:
+    // An active-mode login up to its first listing's LIST, the PORT accepted.
+    void scriptActiveLoginToList() {
+        h.setInt(u"Advance", u"PasvMode", 0);
+        control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
+        ScriptProbe(control);
+        control.expectLine("PWD").send("257 \"/\"\r\n");
+        control.expectLine("TYPE A").send("200 ok\r\n");
+        control.expectLinePrefix("PORT 127,0,0,1,").send("200 PORT ok\r\n").expectLine("LIST");
+    }
     void loginWith(const QByteArray& listing) {
         control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
         ScriptFirstListing(control, data, listing);
@@ -379,12 +359,7 @@ TEST_F(SessionListing, AbortClosesTheActiveListener) {
 // that reaches the port can neither inject a listing nor wipe the pane, and once the server has
 // connected the port is closed.
 TEST_F(SessionListing, ActiveListenerTakesOnlyTheServer) {
-    h.setInt(u"Advance", u"PasvMode", 0);
-    control.accept().send("220 hi\r\n").expectLine("USER anonymous").send("230 ok\r\n");
-    ScriptProbe(control);
-    control.expectLine("PWD").send("257 \"/\"\r\n");
-    control.expectLine("TYPE A").send("200 ok\r\n");
-    control.expectLinePrefix("PORT 127,0,0,1,").send("200 PORT ok\r\n").expectLine("LIST");
+    scriptActiveLoginToList();
     h.connect(control.port());
     ASSERT_TRUE(pumpEventsUntil([&] { return control.receivedLines().contains("LIST"); }, 5000))
         << control.failureText();
@@ -414,6 +389,24 @@ TEST_F(SessionListing, ActiveListenerTakesOnlyTheServer) {
     EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"pub", "hello.txt"}));
     // The port is closed once the server connected.
     EXPECT_EQ(ConnectFrom("127.0.0.1", port), -1);
+}
+
+// The server connects to the active-mode listener before its final reply, but the event loop may
+// announce the reply first: the listing is still read from the waiting connection, not shown empty.
+TEST_F(SessionListing, FinalReplyReadBeforeTheActiveConnectionIsAnnouncedStillReadsTheListing) {
+    scriptActiveLoginToList();
+    control.send("150 connecting\r\n");
+    h.connect(control.port());
+    ASSERT_TRUE(
+        pumpEventsUntil([&] { return h.view.lines().contains("              150 connecting"); }, 5000))
+        << h.view.joined() << control.failureText();
+    ASSERT_TRUE(ConnectSendAndClose(control, kRoot));
+    control.send("226 done\r\n");
+    ASSERT_TRUE(control.waitFinished(5000));
+    const int idleBefore = h.view.idleCount; // the engine may end the command at once
+    DeliverControlReadable(h.engine());
+    ASSERT_TRUE(pumpEventsUntil([&] { return h.view.idleCount > idleBefore; }, 5000)) << h.view.joined();
+    EXPECT_EQ(h.view.shownNames(), (QList<QByteArray>{"pub", "hello.txt"})) << h.view.joined();
 }
 
 // 200 is the code RFC 959 gives CDUP: the server has gone up as with 250.
