@@ -678,7 +678,9 @@ private:
 
     // Worker thread only (set up before it starts, released after it ends).
     int listenFd_ = -1;
-    std::vector<Connection> connections_;
+    // A deque: a step keeps a reference to its connection while waiting, and connections that
+    // arrive meanwhile must not move it.
+    std::deque<Connection> connections_;
     std::deque<int> backlog_; // accepted by the kernel, not yet taken by an accept() step
     int current_ = -1;
     int writeFd_ = -1;

@@ -13,6 +13,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 using tessaly::test::pumpEventsUntil;
@@ -180,6 +181,22 @@ TEST(ScriptedPeer, ClosesWithEndOfStreamOrResetAndSeesTheClientClose) {
     EXPECT_EQ(peer.receivedBytes(0), "NOOP\r\n");
     EXPECT_EQ(peer.receivedBytes(2), "QUIT\r\n");
     EXPECT_EQ(peer.receivedBytes(), "NOOP\r\nQUIT\r\n");
+}
+
+// A step waiting on its connection still sees it end while other connections arrive, as the old
+// control connection of a reconnect does.
+TEST(ScriptedPeer, AStepWaitingOnItsConnectionSeesItsEndWhileOthersArrive) {
+    ScriptedPeer peer;
+    peer.accept().expectClosedByClient();
+    BlockingClient first(peer.port());
+    std::vector<std::unique_ptr<BlockingClient>> later;
+    for (int i = 0; i < 8; ++i) {
+        later.push_back(std::make_unique<BlockingClient>(peer.port()));
+    }
+    ASSERT_TRUE(pumpEventsUntil([&peer] { return peer.connectionCount() == 9; }, 5000));
+    first.close();
+    EXPECT_TRUE(peer.waitFinished(5000));
+    EXPECT_EQ(peer.failureText(), "");
 }
 
 TEST(ScriptedPeer, CountsConnectionsBeforeAcceptAndRunsStepsAppendedLater) {
