@@ -204,13 +204,11 @@ QString SettingsStore::GetString(QStringView section, QStringView key, const QSt
 }
 
 bool SettingsStore::WriteInt(QStringView section, QStringView key, int value) {
-    LookAgain();
-    return WriteValues(filePath_, {{section.toString(), key.toString(), QString::number(value)}});
+    return WriteAll({{section.toString(), key.toString(), QString::number(value)}});
 }
 
 bool SettingsStore::WriteString(QStringView section, QStringView key, const QString& value) {
-    LookAgain();
-    return WriteValues(filePath_, {{section.toString(), key.toString(), value}});
+    return WriteAll({{section.toString(), key.toString(), value}});
 }
 
 bool SettingsStore::WriteAll(const std::vector<Write>& values) {
