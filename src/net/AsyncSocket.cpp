@@ -87,7 +87,9 @@ bool AsyncSocket::Open(quint16 localPort, unsigned eventMask, const char* localA
     }
     handle_ = fd;
     notifier_ = std::make_unique<Notifier>(*this, fd);
-    if (!SelectEvents(eventMask) || !BindLocal(localPort, localAddress)) {
+    // Without a port or an address to take, the connect binds the socket itself: no call for it.
+    const bool bind = localPort != 0 || localAddress != nullptr;
+    if (!SelectEvents(eventMask) || (bind && !BindLocal(localPort, localAddress))) {
         const int saved = lastError_;
         CloseSocket();
         SetLastError(saved);
@@ -331,7 +333,7 @@ void AsyncSocket::OnConnectCompleted() {
     }
     const std::weak_ptr<int> alive = alive_;
     Dispatch(kEventConnect, error);
-    if (!alive.expired() && error == 0 && notifier_) {
+    if (!alive.expired() && error == 0 && notifier_ && (notifier_->mask & kEventWrite)) {
         PostEvent(kEventWrite, 0);
     }
 }
@@ -387,6 +389,9 @@ qint64 AsyncSocket::Read(char* buffer, qint64 length) {
         SetLastError(error == EAGAIN ? EWOULDBLOCK : error);
         return -1;
     }
+    if (got == 0 && length > 0) {
+        reachedEnd_ = true;
+    }
     return got;
 }
 
@@ -418,11 +423,16 @@ bool AsyncSocket::LocalAddress(sockaddr_in& address) const {
 }
 
 bool AsyncSocket::PeerAddress(sockaddr_in& address) const {
+    if (peer_ && handle_ >= 0) {
+        address = *peer_; // a connected socket's peer does not change
+        return true;
+    }
     socklen_t length = sizeof address;
     if (::getpeername(handle_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         SetLastError(errno);
         return false;
     }
+    peer_ = address;
     return true;
 }
 
@@ -451,6 +461,8 @@ void AsyncSocket::DropNotifier() {
 }
 
 void AsyncSocket::CloseHandle() {
+    peer_.reset();
+    reachedEnd_ = false;
     if (handle_ >= 0) {
         ::shutdown(handle_, SHUT_WR);
         ::close(handle_);

@@ -4,6 +4,7 @@
 #include <QtGlobal>
 #include <memory>
 #include <netinet/in.h>
+#include <optional>
 
 namespace tessaly {
 
@@ -68,6 +69,9 @@ public:
     bool Shutdown(int how);
 
     bool IsOpen() const { return handle_ >= 0; }
+    // A Read has met the end of the stream: the peer has closed and everything it sent is read.
+    // The close event still follows; an owner that acts on this first need not wait for it.
+    bool ReachedEnd() const { return reachedEnd_; }
     int Handle() const { return handle_; }
     int LastError() const { return lastError_; }
     // The target of the pending or current connect; after a successful lookup, the resolved address.
@@ -106,6 +110,8 @@ private:
     std::unique_ptr<Notifier> notifier_;
     sockaddr_in remote_{};
     mutable int lastError_ = 0;
+    mutable std::optional<sockaddr_in> peer_; // known once asked for while connected
+    bool reachedEnd_ = false;
     // Expires when the socket object is destroyed, so a dispatch can tell that a hook deleted it.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

@@ -384,22 +384,32 @@ void SessionEngine::ReceiveFileData() {
         }
         filled += got;
     }
-    if (filled == 0 || !download_->localFailure.isEmpty()) {
-        return; // nothing came, or the file has failed: what still comes is dropped
-    }
-    const QByteArray converted = download_->asciiConversion
-                                     ? ConvertAsciiChunk(buffer.data(), filled, download_->pendingCr)
-                                     : QByteArray();
-    const char* bytes = download_->asciiConversion ? converted.constData() : buffer.data();
-    const qint64 length = download_->asciiConversion ? converted.size() : filled;
-    if (task->localFile->write(bytes, length) != length) {
-        FailLocally("Cannot write the local file " + task->localPath.toUtf8() + " (" +
-                    task->localFile->errorString().toUtf8() + ").");
+    // The server's close, met by the last read, ends the file at once rather than after one more
+    // turn of the loop to notice it.
+    const bool ended = data_ && data_->ReachedEnd();
+    if (filled > 0 && download_->localFailure.isEmpty() &&
+        !WriteReceivedBytes(*task, buffer.data(), filled)) {
         return;
     }
-    task->transferred += length;
-    view_.SetTaskProgress(0, task->transferred);
+    if (ended && data_) {
+        OnDataClosed(0);
+    }
+}
+
+bool SessionEngine::WriteReceivedBytes(TransferTask& task, const char* received, qint64 count) {
+    const QByteArray converted =
+        download_->asciiConversion ? ConvertAsciiChunk(received, count, download_->pendingCr) : QByteArray();
+    const char* bytes = download_->asciiConversion ? converted.constData() : received;
+    const qint64 length = download_->asciiConversion ? converted.size() : count;
+    if (task.localFile->write(bytes, length) != length) {
+        FailLocally("Cannot write the local file " + task.localPath.toUtf8() + " (" +
+                    task.localFile->errorString().toUtf8() + ").");
+        return false;
+    }
+    task.transferred += length;
+    view_.SetTaskProgress(0, task.transferred);
     RestartDownloadTimer();
+    return true;
 }
 
 void SessionEngine::RestartDownloadTimer() {

@@ -58,6 +58,12 @@ SessionEngine::SessionEngine(EngineView& view, SettingsStore settings)
             ConnectSession();
         }
     });
+    retiredTimer_.setSingleShot(true);
+    retiredTimer_.setInterval(0);
+    QObject::connect(&retiredTimer_, &QTimer::timeout, &context_, [this] {
+        retired_.clear();
+        retiredListeners_.clear();
+    });
     QObject::connect(&replyTimer_, &QTimer::timeout, &context_, [this] {
         replyTimer_.stop();
         WriteBlankLine();
@@ -343,13 +349,9 @@ void SessionEngine::CloseListener() {
 }
 
 void SessionEngine::ClearRetiredLater() {
-    QMetaObject::invokeMethod(
-        &context_,
-        [this] {
-            retired_.clear();
-            retiredListeners_.clear();
-        },
-        Qt::QueuedConnection);
+    if (!retiredTimer_.isActive()) {
+        retiredTimer_.start();
+    }
 }
 
 void SessionEngine::Disconnect() {

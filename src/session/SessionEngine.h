@@ -261,6 +261,8 @@ private:
     bool StartDownloadOf(DownloadEntry& entry);
     void QueueDataConnectionCommand(CommandSequence& sequence);
     void ReceiveFileData();
+    // Writes a block read from the data connection to the local file; false when the file failed.
+    bool WriteReceivedBytes(TransferTask& task, const char* received, qint64 count);
     void FailLocally(const QByteArray& reason);
     // Restarts timer 14 when "UseTimeout" is on: every block moved keeps the transfer alive.
     void RestartDownloadTimer();
@@ -413,6 +415,7 @@ private:
     std::unique_ptr<QTemporaryDir> fetchDirectory_; // where View and Run fetch their files
     QTimer retryWaitTimer_;                         // the pause before the next connection attempt
     // Connections closed inside their own hooks are destroyed on the next turn of the loop.
+    QTimer retiredTimer_; // a zero-time timer: unlike a queued call, starting it wakes nothing
     std::vector<std::unique_ptr<AsyncSocket>> retired_;
     // The same for listeners closed inside their own announcement of a connection.
     std::vector<std::unique_ptr<ListeningSocket>> retiredListeners_;

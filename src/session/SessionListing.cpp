@@ -329,10 +329,6 @@ void SessionEngine::OnDataReadable(int /*error*/) {
         ReceiveFileData();
         return;
     }
-    qint64 available = 0;
-    if (!data_->BytesAvailable(available) || available <= 0) {
-        return;
-    }
     const qint64 chunk = ChunkBytes(setting::kReceiveSize);
     if (data_->raw) {
         // The data of a command typed by the user is not a listing of ours: it is read and dropped.
@@ -356,6 +352,9 @@ void SessionEngine::OnDataReadable(int /*error*/) {
         if (got < 1) {
             break;
         }
+    }
+    if (data_->ReachedEnd()) {
+        OnDataClosed(0); // the server's close, met by the last read
     }
 }
 

@@ -107,8 +107,7 @@ void SessionEngine::OnControlReadable(int error) {
 }
 
 bool SessionEngine::ReadControlBytes() {
-    qint64 available = 0;
-    if (control_->BytesAvailable(available)) {
+    if (control_->IsOpen()) {
         const qint64 chunk = ChunkBytes(setting::kControlSize);
         std::vector<char> buffer(static_cast<std::size_t>(chunk) + 1);
         // A bounded amount an event: a server that keeps sending cannot keep the loop from the
