@@ -454,11 +454,13 @@ TEST_F(AsyncSocketTest, PeerCloseWaitsUntilTheOwnerHasReadEverything) {
 
     char buffer[64];
     EXPECT_EQ(socket_->Read(buffer, sizeof buffer), 14);
+    EXPECT_FALSE(socket_->ReachedEnd());
     ASSERT_TRUE(PumpUntil([&] { return socket_->Count(Hook::PeerClosed) == 1; }));
     PumpFor(kQuietMs);
     EXPECT_EQ(socket_->Sequence(), (std::vector<Hook>{Hook::Readable, Hook::PeerClosed}));
     EXPECT_EQ(socket_->FirstError(Hook::PeerClosed), 0);
     EXPECT_EQ(socket_->Read(buffer, sizeof buffer), 0); // the end of the stream
+    EXPECT_TRUE(socket_->ReachedEnd());
 }
 
 TEST_F(AsyncSocketTest, ResetByThePeerIsReportedAsPeerClosedWithItsError) {
