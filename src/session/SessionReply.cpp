@@ -121,8 +121,8 @@ bool SessionEngine::ReadControlBytes() {
             if (currentCommand_ && currentCommand_->replyText.size() < kMaxCommandReplyText) {
                 currentCommand_->replyText.append(buffer.data(), got);
             }
-            if (session_->reply.IsOverlong()) {
-                break;
+            if (session_->reply.IsOverlong() || got < chunk) {
+                break; // a short read has emptied the socket; what comes later raises a new event
             }
         }
         control_->SelectEvents(kControlEvents);
