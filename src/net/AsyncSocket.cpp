@@ -423,8 +423,8 @@ bool AsyncSocket::LocalAddress(sockaddr_in& address) const {
 }
 
 bool AsyncSocket::PeerAddress(sockaddr_in& address) const {
-    if (peer_ && handle_ >= 0) {
-        address = *peer_; // a connected socket's peer does not change
+    if (peer_) {
+        address = *peer_; // a connected socket's peer does not change; a close forgets it
         return true;
     }
     socklen_t length = sizeof address;

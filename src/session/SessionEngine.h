@@ -414,8 +414,8 @@ private:
     QTimer downloadTimer_;                          // 14: no data for "FileDownloadTimeout" minutes
     std::unique_ptr<QTemporaryDir> fetchDirectory_; // where View and Run fetch their files
     QTimer retryWaitTimer_;                         // the pause before the next connection attempt
-    // Connections closed inside their own hooks are destroyed on the next turn of the loop.
     QTimer retiredTimer_; // a zero-time timer: unlike a queued call, starting it wakes nothing
+    // Connections closed inside their own hooks are destroyed on the next turn of the loop.
     std::vector<std::unique_ptr<AsyncSocket>> retired_;
     // The same for listeners closed inside their own announcement of a connection.
     std::vector<std::unique_ptr<ListeningSocket>> retiredListeners_;

@@ -119,7 +119,7 @@ void SessionEngine::TakeQueuedDataConnection() {
     // connection then still waits in the listener's queue, and closing the listener with the
     // command would lose what it brings (a listing or file shown empty, as if it were complete).
     // Only what the server sends can wait there; an upload's data goes the other way.
-    if (!listener_ || data_ || (currentTransfer_ && currentTransfer_->upload && !session_->listingMode)) {
+    if (!listener_ || data_ || DataEvents() == kUploadEvents) {
         return;
     }
     constexpr int kMaxQueuedConnections = 16; // others than the server's are refused one by one
