@@ -392,7 +392,7 @@ void SessionEngine::ReceiveFileData() {
         return;
     }
     if (ended && data_) {
-        OnDataClosed(0);
+        OnDataAtItsEnd();
     }
 }
 

@@ -179,6 +179,8 @@ private:
     void OnDataClosed(int error);
     void OnDataReadable(int error);
     void OnDataWritable(int error);
+    // A read of the data connection has met its end (the server's close).
+    void OnDataAtItsEnd();
     void OnListenerAccept();
     // Takes the server's data connection waiting in the listener's queue, if any; true when a
     // connection was taken from the queue (the server's, or another one refused).

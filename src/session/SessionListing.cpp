@@ -354,7 +354,16 @@ void SessionEngine::OnDataReadable(int /*error*/) {
         }
     }
     if (data_->ReachedEnd()) {
-        OnDataClosed(0); // the server's close, met by the last read
+        OnDataAtItsEnd();
+    }
+}
+
+void SessionEngine::OnDataAtItsEnd() {
+    OnDataClosed(0);
+    // The server sends its final reply as it closes the data connection, so the reply has mostly
+    // arrived by now: it is read at once rather than after one more turn of the loop.
+    if (session_ && session_->awaitingReply && control_ && !inQuestion_) {
+        OnControlReadable(0);
     }
 }
 
