@@ -5,12 +5,14 @@
 #include <QObject>
 #include <QSocketNotifier>
 #include <arpa/inet.h>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tessaly {
 
@@ -18,6 +20,8 @@ namespace {
 
 // Reported to OnHostResolved when a name could not be resolved to an IPv4 address.
 constexpr int kLookupFailed = ENXIO;
+// What the read of a readable event takes at most: a whole control reply or a small file.
+constexpr std::size_t kReadAheadBytes = 4096;
 
 bool SetNonBlocking(int fd) {
     const int flags = ::fcntl(fd, F_GETFL, 0);
@@ -62,6 +66,16 @@ public:
     bool urgentArmed = true; // cleared after OnUrgentData until the events are selected again
     bool lookupPending = false;
     int lookupId = 0;
+    // The first bytes of a readable event. Reading them is how the event learns whether bytes are
+    // pending or the peer has closed; the owner's next Read takes them before anything else.
+    std::array<char, kReadAheadBytes> readAhead; // only [readAheadBegin, readAheadEnd) is ever read
+    int readAheadBegin = 0;
+    int readAheadEnd = 0;
+    bool readAheadFull = false;   // the read filled the buffer, so more is likely waiting
+    bool readAheadPosted = false; // an event for bytes left in the buffer is on its way
+    int deferredError = 0;        // met while reading past the buffer, for the owner's next Read
+
+    int ReadAheadSize() const { return readAheadEnd - readAheadBegin; }
 };
 
 AsyncSocket::AsyncSocket() {
@@ -146,9 +160,8 @@ bool AsyncSocket::SelectEvents(unsigned eventMask) {
         return false;
     }
     notifier_->mask = eventMask;
-    notifier_->readArmed = true;
     notifier_->urgentArmed = true;
-    UpdateNotifiers();
+    ArmRead();
     return true;
 }
 
@@ -340,32 +353,70 @@ void AsyncSocket::OnConnectCompleted() {
 
 void AsyncSocket::OnReadReady() {
     Notifier& n = *notifier_;
-    int pending = 0;
-    int error = 0;
-    if (::ioctl(handle_, FIONREAD, &pending) != 0) {
-        error = errno;
-        SetLastError(error);
+    if (n.ReadAheadSize() == 0) {
+        // One read tells bytes from a close, and the bytes it brings are the owner's first.
+        const ssize_t got = ::recv(handle_, n.readAhead.data(), n.readAhead.size(), 0);
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            return;
+        }
+        if (got <= 0) {
+            // Nothing to read: the peer has closed, or the connection broke.
+            const int closeError = got == 0 ? 0 : errno;
+            n.readArmed = false;
+            UpdateNotifiers();
+            Dispatch(kEventClose, closeError);
+            return;
+        }
+        n.readAheadBegin = 0;
+        n.readAheadEnd = static_cast<int>(got);
+        n.readAheadFull = got == static_cast<ssize_t>(n.readAhead.size());
     }
-    if (pending > 0 || error != 0) {
-        // The next read event waits until the owner has read.
-        n.readArmed = false;
-        UpdateNotifiers();
-        Dispatch(kEventRead, error);
-        return;
-    }
-    // Readable with nothing to read: the peer has closed, or the connection broke.
-    char probe = 0;
-    const ssize_t peeked = ::recv(handle_, &probe, 1, MSG_PEEK);
-    if (peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-        return;
-    }
-    if (peeked > 0) {
-        return; // data arrived after the query; the level-triggered notifier fires again
-    }
-    const int closeError = peeked == 0 ? 0 : errno;
+    // The next read event waits until the owner has read.
     n.readArmed = false;
     UpdateNotifiers();
-    Dispatch(kEventClose, closeError);
+    Dispatch(kEventRead, 0);
+}
+
+void AsyncSocket::ArmRead() {
+    Notifier& n = *notifier_;
+    n.readArmed = true;
+    UpdateNotifiers();
+    // Bytes the owner left in the read-ahead buffer raise no readiness of the socket: their event is
+    // posted instead.
+    if (n.ReadAheadSize() > 0 && !n.readAheadPosted) {
+        n.readAheadPosted = true;
+        QMetaObject::invokeMethod(
+            &n.context,
+            [this] {
+                notifier_->readAheadPosted = false;
+                if (notifier_->readArmed && notifier_->ReadAheadSize() > 0) {
+                    OnReadReady();
+                }
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+qint64 AsyncSocket::TakeReadAhead(char* buffer, qint64 length) {
+    Notifier& n = *notifier_;
+    const qint64 taken = qMin<qint64>(length, n.ReadAheadSize());
+    std::memcpy(buffer, n.readAhead.data() + n.readAheadBegin, static_cast<size_t>(taken));
+    n.readAheadBegin += static_cast<int>(taken);
+    if (n.ReadAheadSize() > 0 || !n.readAheadFull || taken == length) {
+        return taken;
+    }
+    // The buffer was filled to the brim: the rest of the request goes straight to the socket. What
+    // this read meets besides bytes is kept for the next one, which would meet it too.
+    const ssize_t more = ::recv(handle_, buffer + taken, static_cast<size_t>(length - taken), 0);
+    if (more > 0) {
+        return taken + more;
+    }
+    if (more == 0) {
+        reachedEnd_ = true;
+    } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        n.deferredError = errno;
+    }
+    return taken;
 }
 
 void AsyncSocket::OnUrgentReady() {
@@ -379,11 +430,21 @@ qint64 AsyncSocket::Read(char* buffer, qint64 length) {
         SetLastError(EBADF);
         return -1;
     }
+    if (notifier_ && length > 0 && notifier_->ReadAheadSize() > 0) {
+        const qint64 taken = TakeReadAhead(buffer, length);
+        if (!notifier_->readArmed) {
+            ArmRead();
+        }
+        return taken;
+    }
+    if (notifier_ && notifier_->deferredError != 0) {
+        SetLastError(std::exchange(notifier_->deferredError, 0));
+        return -1;
+    }
     const ssize_t got = ::recv(handle_, buffer, static_cast<size_t>(qMax<qint64>(length, 0)), 0);
     const int error = errno;
     if (notifier_ && !notifier_->readArmed) {
-        notifier_->readArmed = true;
-        UpdateNotifiers();
+        ArmRead();
     }
     if (got < 0) {
         SetLastError(error == EAGAIN ? EWOULDBLOCK : error);
@@ -442,7 +503,7 @@ bool AsyncSocket::BytesAvailable(qint64& count) const {
         SetLastError(errno);
         return false;
     }
-    count = pending;
+    count = pending + (notifier_ ? notifier_->ReadAheadSize() : 0);
     return true;
 }
 

@@ -25,9 +25,9 @@ inline constexpr unsigned kAllSocketEvents = 63;
 //  - a connect completes with exactly one OnConnected(error), always through the loop, even when the
 //    kernel answered the connect at once (loopback);
 //  - OnWritable comes once after the connect and then only after a write that would have blocked;
-//  - OnReadable comes only while bytes are pending (never for zero bytes and no error); after one
-//    OnReadable the next comes only once the owner has called Read again, so an owner that stops
-//    reading gets no further events and nothing spins;
+//  - OnReadable comes only while bytes are pending (never for zero bytes); after one OnReadable the
+//    next comes only once the owner has called Read again, so an owner that stops reading gets no
+//    further events and nothing spins;
 //  - OnPeerClosed comes once, after the pending data has been read, when the peer has closed; a close
 //    with ECONNABORTED is not reported;
 //  - a host lookup that was cancelled is never reported.
@@ -99,6 +99,9 @@ private:
     void DispatchLookup(int lookupId, bool ok, quint32 addressNetworkOrder);
     void OnConnectCompleted();
     void OnReadReady();
+    // Lets read events come again; bytes left in the read-ahead buffer get an event of their own.
+    void ArmRead();
+    qint64 TakeReadAhead(char* buffer, qint64 length);
     void OnWriteReady();
     void OnUrgentReady();
     void PostEvent(SocketEvent event, int error);

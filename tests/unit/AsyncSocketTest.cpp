@@ -411,6 +411,26 @@ TEST_F(AsyncSocketTest, ReadableComesWhileBytesArePendingAndAgainOnlyAfterARead)
     }
 }
 
+TEST_F(AsyncSocketTest, OneReadTakesEverythingPendingAndMeetsTheEnd) {
+    // More than the socket takes ahead of the owner, then the close: one large read gets it all, in
+    // order, and the next meets the end.
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    QByteArray sent;
+    for (int i = 0; sent.size() < 10000; ++i) {
+        sent += QByteArray::number(i) + ' ';
+    }
+    ASSERT_TRUE(SendAll(peer_.Get(), sent));
+    peer_.Reset();
+    ASSERT_TRUE(PumpUntil([&] { return socket_->Count(Hook::Readable) == 1; }));
+    QByteArray buffer(3 * sent.size(), '\0');
+    ASSERT_EQ(socket_->Read(buffer.data(), buffer.size()), sent.size());
+    EXPECT_EQ(buffer.left(sent.size()), sent);
+    EXPECT_EQ(socket_->Read(buffer.data(), buffer.size()), 0);
+    EXPECT_TRUE(socket_->ReachedEnd());
+    ASSERT_TRUE(PumpUntil([&] { return socket_->Count(Hook::PeerClosed) == 1; }));
+    EXPECT_EQ(socket_->Sequence(), (std::vector<Hook>{Hook::Readable, Hook::PeerClosed}));
+}
+
 TEST(AsyncSocketPeerClose, IsReportedOnceAfterThePendingDataWasRead) {
     ScriptedPeer peer;
     ASSERT_NE(peer.port(), 0);
