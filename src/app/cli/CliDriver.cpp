@@ -76,8 +76,7 @@ void CliDriver::RunNext() {
         case CliCommand::Kind::Pwd: {
             QByteArray line = outputOnTerminal_ ? EscapeForTerminal(current) : current;
             line.append('\n');
-            std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
-            std::fflush(stdout);
+            WriteOutput(line);
             break;
         }
         case CliCommand::Kind::Cd:
@@ -221,7 +220,7 @@ void CliDriver::PrintListing() const {
         }
     };
     auto flush = [&out] {
-        std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
+        WriteOutput(out);
         out.resize(0);
     };
     for (const QList<RemoteItem>* group : {&items.directories, &items.files}) {
@@ -245,7 +244,6 @@ void CliDriver::PrintListing() const {
         }
     }
     flush();
-    std::fflush(stdout);
 }
 
 int CliDriver::ExitStatus() const {

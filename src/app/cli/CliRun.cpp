@@ -13,6 +13,7 @@
 #include "sites/SiteConnect.h"
 #include "sites/SiteStore.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
@@ -24,6 +25,7 @@ namespace {
 
 constexpr int kExitNotLoggedIn = 2;
 constexpr int kExitUsage = 64;
+constexpr std::size_t kErrorStreamBufferBytes = 64 * 1024;
 
 // The saved sites of the settings directory; a damaged file is reported on standard error.
 SiteStore LoadSites(const QString& directory) {
@@ -49,8 +51,7 @@ void PrintSites(const SiteStore& sites) {
         }
         out.back() = '\n';
     }
-    std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
-    std::fflush(stdout);
+    WriteOutput(out);
 }
 
 // The labels of the saved sites, for a usage error.
@@ -72,6 +73,14 @@ void ChooseCliEventLoop() {
 }
 
 int RunCli(QCoreApplication& app) {
+    // A pipe or file on standard error gets the log in blocks rather than a write for each line
+    // (a tree logs several lines a file). Nothing waits in the buffer while the program does: it is
+    // flushed whenever the event loop is about to wait, and before standard output is written.
+    if (::isatty(STDERR_FILENO) == 0) {
+        std::setvbuf(stderr, nullptr, _IOFBF, kErrorStreamBufferBytes);
+        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &app,
+                         [] { std::fflush(stderr); });
+    }
     const CliParseResult parsed =
         ParseCliArguments(QCoreApplication::arguments(), CliEnvironment::FromProcess());
     if (!parsed.options) {

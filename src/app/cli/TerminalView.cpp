@@ -97,6 +97,12 @@ QByteArray EscapeForTerminal(QByteArrayView text) {
     return out;
 }
 
+void WriteOutput(QByteArrayView bytes) {
+    std::fflush(stderr);
+    std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
 TerminalView::TerminalView(bool errorsOnTerminal, std::FILE* errors)
     : errors_(errors), errorsOnTerminal_(errorsOnTerminal) {
     clock_.start();
@@ -105,7 +111,11 @@ TerminalView::TerminalView(bool errorsOnTerminal, std::FILE* errors)
 
 void TerminalView::Write(const QByteArray& bytes) const {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), errors_);
-    std::fflush(errors_);
+    // A pipe or file takes the lines of a turn of the loop with one write: the program flushes the
+    // stream before the loop waits and before it writes to standard output.
+    if (errorsOnTerminal_) {
+        std::fflush(errors_);
+    }
 }
 
 void TerminalView::AppendShown(QByteArray& out, QByteArrayView text) const {
@@ -149,6 +159,7 @@ bool TerminalView::AskLogin(LoginRequest& request) {
     // for the event loop while the read blocks.
     const DefaultInterruptActions endingSignals;
     Write(question);
+    std::fflush(errors_); // a question is shown before the answer is awaited, wherever it goes
     const std::string user = ReadLine();
     if (!std::cin) {
         return false;
@@ -157,6 +168,7 @@ bool TerminalView::AskLogin(LoginRequest& request) {
         request.userName = QByteArray::fromStdString(user);
     }
     Write("Password: ");
+    std::fflush(errors_);
     {
         const EchoOff echoOff;
         request.password = QByteArray::fromStdString(ReadLine());

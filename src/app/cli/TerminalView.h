@@ -20,6 +20,10 @@ namespace tessaly {
 void AppendEscapedForTerminal(QByteArray& out, QByteArrayView text);
 QByteArray EscapeForTerminal(QByteArrayView text);
 
+// Writes to standard output after what waits in the buffer of standard error, so that the two keep
+// their order when they go to one place.
+void WriteOutput(QByteArrayView bytes);
+
 // The engine's view on a terminal: every log line goes to the error stream as the log pane would show
 // it; the login question is asked on the terminal when standard input is one and cancelled
 // otherwise; the failed-commands report is printed. When the error stream is a terminal, what the
