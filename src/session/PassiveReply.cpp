@@ -1,6 +1,8 @@
 #include "session/PassiveReply.h"
 
 #include <QList>
+#include <algorithm>
+#include <array>
 
 namespace tessaly {
 
@@ -8,7 +10,7 @@ namespace {
 
 // The leading decimal number of a text, as atoi reads it, bounded so it cannot overflow; -1 when
 // the text holds no number at all.
-long long LeadingNumber(const QByteArray& text) {
+long long LeadingNumber(QByteArrayView text) {
     qsizetype i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
         ++i;
@@ -29,28 +31,35 @@ long long LeadingNumber(const QByteArray& text) {
 }
 
 // Six numbers separated by commas, as the text between the parentheses holds them.
-std::optional<PassiveAddress> AddressFromNumbers(const QByteArray& inside) {
-    const qsizetype last = inside.lastIndexOf(',');
-    const qsizetype secondLast = last > 0 ? inside.lastIndexOf(',', last - 1) : -1;
-    if (secondLast < 0 || inside.count(',') != 5) {
+std::optional<PassiveAddress> AddressFromNumbers(QByteArrayView inside) {
+    if (std::count(inside.begin(), inside.end(), ',') != 5) {
         return std::nullopt;
     }
-    const long long low = LeadingNumber(inside.mid(last + 1));
-    const long long high = LeadingNumber(inside.mid(secondLast + 1, last - secondLast - 1));
+    std::array<long long, 6> numbers{};
+    qsizetype from = 0;
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        const qsizetype comma = i + 1 < numbers.size() ? inside.indexOf(',', from) : inside.size();
+        numbers[i] = LeadingNumber(inside.sliced(from, comma - from));
+        from = comma + 1;
+    }
+    const long long high = numbers[4];
+    const long long low = numbers[5];
     const long long port = low + 256 * high;
     if (low < 0 || high < 0 || port < 1 || port > 65535) {
         return std::nullopt;
     }
     // The address is rebuilt from its four numbers, so a reply cannot make the data connection look
     // up a name of the server's choosing.
-    const QList<QByteArray> parts = inside.left(secondLast).split(',');
     QByteArray host;
-    for (const QByteArray& part : parts) {
-        const long long byte = LeadingNumber(part);
-        if (byte < 0 || byte > 255) {
+    host.reserve(15);
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (numbers[i] < 0 || numbers[i] > 255) {
             return std::nullopt;
         }
-        host += (host.isEmpty() ? "" : ".") + QByteArray::number(byte);
+        if (i > 0) {
+            host.append('.');
+        }
+        host.append(QByteArray::number(numbers[i]));
     }
     return PassiveAddress{host, static_cast<quint16>(port)};
 }
@@ -117,7 +126,7 @@ std::optional<PassiveAddress> ParsePassiveReply(const QByteArray& replyText) {
     const qsizetype close = open < 0 ? -1 : replyText.indexOf(')', open + 1);
     if (close >= 0) {
         if (std::optional<PassiveAddress> address =
-                AddressFromNumbers(replyText.mid(open + 1, close - open - 1))) {
+                AddressFromNumbers(QByteArrayView(replyText).sliced(open + 1, close - open - 1))) {
             return address;
         }
     }

@@ -39,7 +39,16 @@ QByteArray TransferTypeCommand(const QByteArray& remotePath, int transferType, c
         return "TYPE I";
     }
     const QByteArray extension = remotePath.mid(dot + 1).toUpper();
-    return extensionList.toUtf8().split(',').contains(extension) ? "TYPE A" : "TYPE I";
+    const QByteArray list = extensionList.toUtf8();
+    for (qsizetype from = 0; from <= list.size();) {
+        qsizetype comma = list.indexOf(',', from);
+        comma = comma < 0 ? list.size() : comma;
+        if (QByteArrayView(list).sliced(from, comma - from) == extension) {
+            return "TYPE A";
+        }
+        from = comma + 1;
+    }
+    return "TYPE I";
 }
 
 QByteArray UnsafeLocalNameReason(const QByteArray& name) {

@@ -194,10 +194,16 @@ QByteArray SessionEngine::UnsafeEntryReason(const DownloadEntry& entry) const {
     }
     if (reason.isEmpty()) {
         // Whatever the names, nothing is written outside the directory the job downloads into.
-        const QString base = QDir::cleanPath(QDir(download_->localBase).absolutePath());
-        const QString path =
-            QDir::cleanPath(QDir(download_->localBase).absoluteFilePath(entry.task->localPath));
-        if (!path.startsWith(base + (base.endsWith(u'/') ? QString() : QStringLiteral("/")))) {
+        const QDir baseDirectory(download_->localBase);
+        QString& prefix = download_->localBasePrefix;
+        if (prefix.isEmpty()) {
+            prefix = QDir::cleanPath(baseDirectory.absolutePath());
+            if (!prefix.endsWith(u'/')) {
+                prefix += u'/';
+            }
+        }
+        const QString path = QDir::cleanPath(baseDirectory.absoluteFilePath(entry.task->localPath));
+        if (!path.startsWith(prefix)) {
             reason = "a local path outside the download's directory";
         }
     }

@@ -417,6 +417,7 @@ private:
     std::unique_ptr<QTemporaryDir> fetchDirectory_; // where View and Run fetch their files
     QTimer retryWaitTimer_;                         // the pause before the next connection attempt
     QTimer retiredTimer_; // a zero-time timer: unlike a queued call, starting it wakes nothing
+    std::vector<char> controlReadBuffer_; // kept between reads of the control connection
     // Connections closed inside their own hooks are destroyed on the next turn of the loop.
     std::vector<std::unique_ptr<AsyncSocket>> retired_;
     // The same for listeners closed inside their own announcement of a connection.

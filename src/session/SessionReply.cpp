@@ -109,7 +109,8 @@ void SessionEngine::OnControlReadable(int error) {
 bool SessionEngine::ReadControlBytes() {
     if (control_->IsOpen()) {
         const qint64 chunk = ChunkBytes(setting::kControlSize);
-        std::vector<char> buffer(static_cast<std::size_t>(chunk) + 1);
+        std::vector<char>& buffer = controlReadBuffer_;
+        buffer.resize(static_cast<std::size_t>(chunk) + 1);
         // A bounded amount an event: a server that keeps sending cannot keep the loop from the
         // timers and the user, and the length guard below sees every slice.
         for (int i = 0; i < kMaxChunksPerEvent; ++i) {

@@ -67,9 +67,9 @@ struct FileIdentity {
 // file changed within this many seconds is always read again.
 constexpr time_t kSettleSeconds = 2;
 
-std::optional<FileIdentity> IdentityOf(const QString& path, bool* settled) {
+std::optional<FileIdentity> IdentityOf(const QByteArray& encodedPath, bool* settled) {
     struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+    if (::stat(encodedPath.constData(), &info) != 0) {
         return std::nullopt;
     }
     timespec now{};
@@ -128,7 +128,8 @@ struct SettingsStore::Snapshot {
     LoadedFile file;
 };
 
-SettingsStore::SettingsStore(QString filePath) : filePath_(std::move(filePath)) {}
+SettingsStore::SettingsStore(QString filePath)
+    : filePath_(std::move(filePath)), encodedPath_(QFile::encodeName(filePath_)) {}
 
 std::optional<QString> SettingsStore::Read(QStringView section, QStringView key) const {
     if (const auto found = FindTransient(transient_, section, key); found != transient_.end()) {
@@ -147,7 +148,7 @@ std::shared_ptr<const SettingsStore::Snapshot> SettingsStore::Look() const {
     }
     std::shared_ptr<const Snapshot> seen;
     bool settled = false;
-    if (const std::optional<FileIdentity> identity = IdentityOf(filePath_, &settled); !identity) {
+    if (const std::optional<FileIdentity> identity = IdentityOf(encodedPath_, &settled); !identity) {
         snapshot_.reset();
     } else if (!snapshot_ || !settled || !(snapshot_->identity == *identity)) {
         // The identity is taken before the file is read: a change during the read shows as a new

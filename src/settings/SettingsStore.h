@@ -2,6 +2,7 @@
 
 #include "settings/SettingKeys.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 #include <memory>
@@ -93,6 +94,7 @@ private:
     std::optional<QString> Read(QStringView section, QStringView key) const;
 
     QString filePath_;
+    QByteArray encodedPath_; // the path as the system calls take it, made once: a look is frequent
     // The file as last read, with the identity it had then. A read whose file still has that
     // identity (device, inode, size, modification and change times) and was not modified in the
     // last seconds uses it instead of reading and parsing the file again.
