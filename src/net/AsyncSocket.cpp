@@ -71,7 +71,6 @@ public:
     std::array<char, kReadAheadBytes> readAhead; // only [readAheadBegin, readAheadEnd) is ever read
     int readAheadBegin = 0;
     int readAheadEnd = 0;
-    bool readAheadFull = false;   // the read filled the buffer, so more is likely waiting
     bool readAheadPosted = false; // an event for bytes left in the buffer is on its way
     int deferredError = 0;        // met while reading past the buffer, for the owner's next Read
 
@@ -369,7 +368,6 @@ void AsyncSocket::OnReadReady() {
         }
         n.readAheadBegin = 0;
         n.readAheadEnd = static_cast<int>(got);
-        n.readAheadFull = got == static_cast<ssize_t>(n.readAhead.size());
     }
     // The next read event waits until the owner has read.
     n.readArmed = false;
@@ -402,11 +400,13 @@ qint64 AsyncSocket::TakeReadAhead(char* buffer, qint64 length) {
     const qint64 taken = qMin<qint64>(length, n.ReadAheadSize());
     std::memcpy(buffer, n.readAhead.data() + n.readAheadBegin, static_cast<size_t>(taken));
     n.readAheadBegin += static_cast<int>(taken);
-    if (n.ReadAheadSize() > 0 || !n.readAheadFull || taken == length) {
+    // A read that filled the buffer to the brim likely left more waiting in the socket.
+    const bool filled = n.readAheadEnd == static_cast<int>(n.readAhead.size());
+    if (n.ReadAheadSize() > 0 || !filled || taken == length) {
         return taken;
     }
-    // The buffer was filled to the brim: the rest of the request goes straight to the socket. What
-    // this read meets besides bytes is kept for the next one, which would meet it too.
+    // The rest of the request goes straight to the socket. What this read meets besides bytes is
+    // kept for the next one, which would meet it too.
     const ssize_t more = ::recv(handle_, buffer + taken, static_cast<size_t>(length - taken), 0);
     if (more > 0) {
         return taken + more;

@@ -31,7 +31,6 @@ struct DownloadJob {
     std::unique_ptr<DownloadEntry> current;
     QString localBase; // where the files go
     // localBase made absolute and clean, with a trailing slash: what every local path starts with.
-    // Worked out at the first file, as localBase is known once the job has started.
     QString localBasePrefix;
     bool asciiConversion = false;    // the current file comes in TYPE A: CR LF becomes LF
     bool pendingCr = false;          // a CR ended the last chunk of an ASCII transfer

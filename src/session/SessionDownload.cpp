@@ -102,6 +102,10 @@ bool SessionEngine::StartDownloadJob(const QString& localDirectory) {
     download_ = std::make_unique<DownloadJob>();
     StartJobWalk();
     download_->localBase = localDirectory;
+    download_->localBasePrefix = QDir::cleanPath(QDir(localDirectory).absolutePath());
+    if (!download_->localBasePrefix.endsWith(u'/')) {
+        download_->localBasePrefix += u'/';
+    }
     view_.SetPaneEnabled(false);
     return true;
 }

@@ -194,16 +194,9 @@ QByteArray SessionEngine::UnsafeEntryReason(const DownloadEntry& entry) const {
     }
     if (reason.isEmpty()) {
         // Whatever the names, nothing is written outside the directory the job downloads into.
-        const QDir baseDirectory(download_->localBase);
-        QString& prefix = download_->localBasePrefix;
-        if (prefix.isEmpty()) {
-            prefix = QDir::cleanPath(baseDirectory.absolutePath());
-            if (!prefix.endsWith(u'/')) {
-                prefix += u'/';
-            }
-        }
-        const QString path = QDir::cleanPath(baseDirectory.absoluteFilePath(entry.task->localPath));
-        if (!path.startsWith(prefix)) {
+        const QString path =
+            QDir::cleanPath(QDir(download_->localBase).absoluteFilePath(entry.task->localPath));
+        if (!path.startsWith(download_->localBasePrefix)) {
             reason = "a local path outside the download's directory";
         }
     }
