@@ -9,11 +9,13 @@
 # usage: bench/listing_vs_curl.sh [-n RUNS]       (as root; RUNS defaults to 7)
 #   TESSALY_CLI=/path/to/tessaly-cli   use that binary instead of building build-bench/ (Release)
 #   ENTRIES=N                          entries in the listed directory (default 100000)
+#   BENCH_PIN=0                        leave vsftpd and the clients to the scheduler (default: pinned,
+#                                      vsftpd to CPU 0 and the clients to CPU 1)
 set -euo pipefail
 
 ENTRIES=${ENTRIES:-100000}
 BENCH_NAME=listing_vs_curl
-BENCH_USAGE_LINES=9,11
+BENCH_USAGE_LINES=9,13
 # shellcheck source=bench/lib/vsftpd_bench.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/vsftpd_bench.sh"
 bench_options 7 "$@"

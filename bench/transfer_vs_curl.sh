@@ -18,11 +18,13 @@
 #   SIZE_MIB=N                         size of the big file (default 1024)
 #   BENCH_TMP=DIR                      where the files live (default /dev/shm, a tmpfs)
 #   TREE_REPEAT=N                      tree downloads of each tool a round (default 3)
+#   BENCH_PIN=0                        leave vsftpd and the clients to the scheduler (default: pinned,
+#                                      vsftpd to CPU 0 and the clients to CPU 1)
 set -euo pipefail
 
 SIZE_MIB=${SIZE_MIB:-1024}
 BENCH_NAME=transfer_vs_curl
-BENCH_USAGE_LINES=16,20
+BENCH_USAGE_LINES=16,22
 # shellcheck source=bench/lib/vsftpd_bench.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/vsftpd_bench.sh"
 bench_options 5 "$@"
@@ -147,7 +149,7 @@ emptied
 
 log "event loop lateness during one download"
 fresh
-"$LATENESS" --config-dir "$(cli_dir)" "127.0.0.1:$PORT" get big.bin "$OUT" >"$T/lateness.out" 2>/dev/null ||
+on_client_cpu "$LATENESS" --config-dir "$(cli_dir)" "127.0.0.1:$PORT" get big.bin "$OUT" >"$T/lateness.out" 2>/dev/null ||
     failed=1
 check_big loop_lateness "$OUT/big.bin"
 LATENESS_LINE=$(tail -n 1 "$T/lateness.out")
