@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -30,20 +31,27 @@ bool SetNonBlocking(int fd) {
 
 } // namespace
 
-// What a socket needs from the event loop while it is open: its three notifiers, the context that
+// What a socket needs from the event loop while it is open: its notifiers, the context that
 // queued events and lookups are bound to (destroying it cancels both), and the lookup and arming
 // state. It exists from Open/AttachHandle until CloseSocket or a close event.
 class AsyncSocket::Notifier {
 public:
     Notifier(AsyncSocket& owner, int fd)
-        : read(fd, QSocketNotifier::Read), write(fd, QSocketNotifier::Write),
-          urgent(fd, QSocketNotifier::Exception) {
+        : read(fd, QSocketNotifier::Read), write(fd, QSocketNotifier::Write) {
         read.setEnabled(false);
         write.setEnabled(false);
-        urgent.setEnabled(false);
         QObject::connect(&read, &QSocketNotifier::activated, &context, [&owner] { owner.OnReadReady(); });
         QObject::connect(&write, &QSocketNotifier::activated, &context, [&owner] { owner.OnWriteReady(); });
-        QObject::connect(&urgent, &QSocketNotifier::activated, &context, [&owner] { owner.OnUrgentReady(); });
+    }
+    // The exception notifier exists once urgent data is selected: a data connection never selects
+    // it, and each notifier costs an object and its registration for every file of a tree.
+    void WatchUrgent(AsyncSocket& owner, int fd) {
+        if (!urgent) {
+            urgent.emplace(fd, QSocketNotifier::Exception);
+            urgent->setEnabled(false);
+            QObject::connect(&*urgent, &QSocketNotifier::activated, &context,
+                             [&owner] { owner.OnUrgentReady(); });
+        }
     }
     ~Notifier() { CancelLookup(); }
 
@@ -57,7 +65,7 @@ public:
     QObject context;
     QSocketNotifier read;
     QSocketNotifier write;
-    QSocketNotifier urgent;
+    std::optional<QSocketNotifier> urgent;
     unsigned mask = 0;
     bool connecting = false; // a connect is under way; the write notifier waits for its end
     bool connected = false;  // readiness of data is watched only on a connected socket
@@ -160,6 +168,9 @@ bool AsyncSocket::SelectEvents(unsigned eventMask) {
     }
     notifier_->mask = eventMask;
     notifier_->urgentArmed = true;
+    if (eventMask & kEventUrgent) {
+        notifier_->WatchUrgent(*this, handle_);
+    }
     ArmRead();
     return true;
 }
@@ -172,7 +183,9 @@ void AsyncSocket::UpdateNotifiers() {
     n.write.setEnabled(n.connecting || (n.connected && n.writeOwed && (n.mask & kEventWrite)));
     // Urgent data is watched only while the input is: the event loop hands a hang-up to the read
     // notifier alone, so an exception notifier on its own would wake the loop over and over.
-    n.urgent.setEnabled(readEnabled && (n.mask & kEventUrgent) && n.urgentArmed);
+    if (n.urgent) {
+        n.urgent->setEnabled(readEnabled && (n.mask & kEventUrgent) && n.urgentArmed);
+    }
 }
 
 int AsyncSocket::ConnectToAddress(const sockaddr_in& address) {
@@ -440,6 +453,9 @@ qint64 AsyncSocket::Read(char* buffer, qint64 length) {
     if (notifier_ && notifier_->deferredError != 0) {
         SetLastError(std::exchange(notifier_->deferredError, 0));
         return -1;
+    }
+    if (reachedEnd_) {
+        return 0; // the end of a stream stays its end: no call to learn it again
     }
     const ssize_t got = ::recv(handle_, buffer, static_cast<size_t>(qMax<qint64>(length, 0)), 0);
     const int error = errno;

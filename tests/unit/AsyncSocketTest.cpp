@@ -21,6 +21,7 @@
 using namespace Qt::StringLiterals;
 using tessaly::AsyncSocket;
 using tessaly::kAllSocketEvents;
+using tessaly::kEventUrgent;
 using tessaly::ProxyKind;
 using tessaly::ProxyTunnel;
 using tessaly::test::pumpEventsUntil;
@@ -281,9 +282,9 @@ class AsyncSocketTest : public ::testing::Test {
 protected:
     // Connects socket_ to the listener, waits for OnConnected and OnWritable, accepts peer_ and
     // clears the recorded calls.
-    void Connect() {
+    void Connect(unsigned eventMask = kAllSocketEvents) {
         ASSERT_NE(listener_.Port(), 0);
-        ASSERT_TRUE(socket_->Open());
+        ASSERT_TRUE(socket_->Open(0, eventMask));
         socket_->ConnectToAddress(Loopback(listener_.Port()));
         ASSERT_TRUE(PumpUntil([&] { return socket_->Count(Hook::Writable) == 1; }));
         ASSERT_EQ(socket_->Sequence(), (std::vector<Hook>{Hook::Connected, Hook::Writable}));
@@ -429,6 +430,18 @@ TEST_F(AsyncSocketTest, OneReadTakesEverythingPendingAndMeetsTheEnd) {
     EXPECT_TRUE(socket_->ReachedEnd());
     ASSERT_TRUE(PumpUntil([&] { return socket_->Count(Hook::PeerClosed) == 1; }));
     EXPECT_EQ(socket_->Sequence(), (std::vector<Hook>{Hook::Readable, Hook::PeerClosed}));
+}
+
+TEST_F(AsyncSocketTest, UrgentDataIsReportedOnceSelected) {
+    // A data connection selects no urgent data; selecting it later starts watching for it.
+    ASSERT_NO_FATAL_FAILURE(Connect(kAllSocketEvents & ~kEventUrgent));
+    ASSERT_EQ(::send(peer_.Get(), "!", 1, MSG_OOB), 1);
+    PumpFor(kQuietMs);
+    EXPECT_EQ(socket_->Count(Hook::UrgentData), 0);
+    ASSERT_TRUE(socket_->SelectEvents(kAllSocketEvents));
+    ASSERT_TRUE(PumpUntil([&] { return socket_->Count(Hook::UrgentData) == 1; }));
+    PumpFor(kQuietMs); // once, until the events are selected again
+    EXPECT_EQ(socket_->Count(Hook::UrgentData), 1);
 }
 
 TEST(AsyncSocketPeerClose, IsReportedOnceAfterThePendingDataWasRead) {
