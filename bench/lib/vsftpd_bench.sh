@@ -19,10 +19,7 @@
 BENCH_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # With two CPUs or more, the server keeps to CPU 0 and every measured client to CPU 1, the same for
-# every tool (BENCH_PIN=0 leaves both to the scheduler). Left to the scheduler on a machine of two
-# CPUs, where it put vsftpd's two processes of a session beside the client decided the runs made of
-# many small transfers: vsftpd answered RETR in about 175 us in some stretches of a run and 290 us in
-# others, and the same 2,000-file tree took from 1.25 to 2.18 s with one tool on an idle machine.
+# every tool; BENCH_PIN=0 leaves both to the scheduler. bench/README.md says why.
 SERVER_CPU=()
 CLIENT_CPU=()
 if [[ ${BENCH_PIN:-1} == 1 ]] && (($(nproc) >= 2)) && command -v taskset >/dev/null; then
